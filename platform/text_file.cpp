@@ -1,0 +1,101 @@
+// Text-mode streams on top of stdio: a cookie stream over the binary file
+// translates line ends on the way in and out.
+#include "platform/text_file.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace platform {
+
+namespace {
+
+struct TextCookie {
+    std::FILE *raw;
+    bool ended; // a 0x1A byte was read: nothing more is delivered
+};
+
+ssize_t text_read(void *cookie, char *buf, size_t size) {
+    auto *c = static_cast<TextCookie *>(cookie);
+    if (c->ended || size == 0)
+        return 0;
+    size_t out = 0;
+    // Keep reading until at least one byte is delivered or the file ends,
+    // since a block of nothing but CR bytes must not look like the end.
+    while (out == 0) {
+        size_t got = std::fread(buf, 1, size, c->raw);
+        if (got == 0)
+            return std::ferror(c->raw) ? -1 : 0;
+        for (size_t i = 0; i < got; ++i) {
+            const unsigned char b = static_cast<unsigned char>(buf[i]);
+            if (b == 0x1A) {
+                c->ended = true;
+                return static_cast<ssize_t>(out);
+            }
+            if (b != '\r')
+                buf[out++] = static_cast<char>(b);
+        }
+    }
+    return static_cast<ssize_t>(out);
+}
+
+ssize_t text_write(void *cookie, const char *buf, size_t size) {
+    auto *c = static_cast<TextCookie *>(cookie);
+    size_t start = 0;
+    for (size_t i = 0; i < size; ++i) {
+        if (buf[i] != '\n')
+            continue;
+        if (i > start && std::fwrite(buf + start, 1, i - start, c->raw) != i - start)
+            return -1;
+        if (std::fwrite("\r\n", 1, 2, c->raw) != 2)
+            return -1;
+        start = i + 1;
+    }
+    if (size > start && std::fwrite(buf + start, 1, size - start, c->raw) != size - start)
+        return -1;
+    return static_cast<ssize_t>(size);
+}
+
+int text_close(void *cookie) {
+    auto *c = static_cast<TextCookie *>(cookie);
+    const int rc = std::fclose(c->raw);
+    delete c;
+    return rc;
+}
+
+} // namespace
+
+std::FILE *fopen(const char *path, const char *mode) {
+    if (path == nullptr || mode == nullptr) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    std::string raw_mode;
+    bool text = false;
+    for (const char *p = mode; *p; ++p) {
+        if (*p == 't')
+            text = true;
+        else
+            raw_mode += *p;
+    }
+    if (!text)
+        return std::fopen(path, raw_mode.c_str());
+    std::string bin_mode = raw_mode + "b";
+    std::FILE *raw = std::fopen(path, bin_mode.c_str());
+    if (raw == nullptr)
+        return nullptr;
+    auto *cookie = new TextCookie{raw, false};
+    cookie_io_functions_t io{};
+    io.read = text_read;
+    io.write = text_write;
+    io.close = text_close;
+    std::FILE *stream = fopencookie(cookie, raw_mode.c_str(), io);
+    if (stream == nullptr) {
+        std::fclose(raw);
+        delete cookie;
+    }
+    return stream;
+}
+
+} // namespace platform

@@ -1,0 +1,13 @@
+// The program and data directories fixed by the main cycle before anything
+// else runs, and the data-directory rule shared by the configuration
+// loader and the debug log.
+#pragma once
+
+// Directory of the program path (argument 0) with its trailing '/'.
+extern char ProgramDir[256];
+// The "allusersprofile" environment value followed by "/Kervon/".
+extern char AllUserDir[256];
+
+// AllUserDir when the version code is above 5, ProgramDir otherwise.
+// The version is asked afresh at every call.
+const char *DataDir();
