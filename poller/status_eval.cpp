@@ -1,0 +1,58 @@
+// Status evaluation of one device record after a poll.
+#include "poller/status_eval.h"
+
+#include <cstdio>
+#include <cstring>
+
+void prepocet_Braxo_stat(TDevice &record) {
+    // Each later condition that holds replaces the text while the flag bits
+    // accumulate: the text names the most pressing state, the flags all.
+    char text[32] = "On Line";
+    std::uint8_t code = 0;
+    if (record.PowerFlags & 0x02) {
+        if (record.MinutesRemaining == 0xFFFF)
+            std::snprintf(text, sizeof text, "%s", "AC Fail !");
+        else
+            std::snprintf(text, sizeof text, "%s %s %u %s", "AC Fail !", "Remaining",
+                          static_cast<unsigned>(record.MinutesRemaining), "min");
+        code = status_on_battery;
+    }
+    if ((record.PowerFlags & 0x03) == 0x03) {
+        std::snprintf(text, sizeof text, "%s", "AC Fail, Low Battery !");
+        code |= status_low_battery;
+    }
+    if (!(record.PowerFlags & 0x08)) {
+        std::snprintf(text, sizeof text, "%s", "Standby");
+        code |= status_standby;
+    }
+    if (record.ModeFlags & 0x08) {
+        std::snprintf(text, sizeof text, "%s", "On Bypass");
+        code |= status_on_bypass;
+    }
+    if (record.FaultFlags & 0x04) {
+        std::snprintf(text, sizeof text, "%s", "Overload");
+        code |= status_overload;
+    }
+    if (record.FaultFlags & 0x08)
+        code |= status_fault;
+    if (record.FaultFlags & 0x02)
+        code |= status_temperature;
+    record.StatusFlags = code;
+    // The longest text, with 65534 minutes, has 29 characters: it always
+    // keeps its terminator, and the rest of the field is cleared.
+    std::strncpy(record.StatusText, text, sizeof record.StatusText);
+
+    record.DataStatusFlags = record.StatusFlags;
+    std::memcpy(record.DataStatusText, record.StatusText, sizeof record.DataStatusText);
+    record.DataCS = record.CS;
+    std::memcpy(record.DataCommText, record.CommText, sizeof record.DataCommText);
+    record.DataResponseTime = static_cast<std::uint32_t>(record.LastResponse);
+    std::memcpy(record.DataAuxText, record.AuxText, sizeof record.DataAuxText);
+
+    const std::uint16_t w = record.BitWord;
+    record.BitWordLow = w & 0xFF;
+    record.BitFlags[0] = (w >> 9) & 1;
+    record.BitFlags[1] = (w >> 2) & 1;
+    record.BitFlags[2] = (w >> 1) & 1;
+    record.BitFlags[5] = w & 1;
+}
