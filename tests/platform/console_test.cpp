@@ -18,7 +18,8 @@ platform::BOOL write_text(const std::string &text, DWORD &written) {
 
 TEST(Console, WritesBytesUnchangedWhileAllocated) {
     ConsoleCapture console;
-    const std::string text("\n\rline\n\0\xff end", 15);
+    static const char bytes[] = "\n\rline\n\0\xff end";
+    const std::string text(bytes, sizeof bytes - 1);
     DWORD written = 0;
     EXPECT_TRUE(write_text(text, written));
     EXPECT_EQ(written, text.size());
