@@ -17,6 +17,13 @@ using CHAR = char;
 using LPSTR = char *;
 using LPCSTR = const char *;
 using HANDLE = void *;
+using HWND = void *;
+using LPVOID = void *;
+using LPCVOID = const void *;
+using LPDWORD = DWORD *;
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+using LRESULT = std::intptr_t;
 
 constexpr BOOL TRUE = 1;
 constexpr BOOL FALSE = 0;

@@ -1,11 +1,20 @@
-// The debug log: printfc and the debug switches.
+// The debug log: printfc and the process-wide debug switches. Every message
+// goes to the console and to the log file "debugsnmp.log" in the data
+// directory, as the switches say; the file is opened, appended to and
+// closed for each message, so that what is written stands in the file at
+// once, and created open to everyone, so that any user's tools can read
+// and clear it.
 #include "shared/debug_log.h"
 
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-#include <string>
 
+#include "platform/console.h"
+#include "platform/file.h"
+#include "platform/file_access.h"
+#include "platform/handle.h"
+#include "platform/security.h"
 #include "platform/text_file.h"
 #include "shared/directories.h"
 
@@ -15,18 +24,70 @@ std::uint8_t k_monitor = 0;
 std::uint8_t k_monitor1 = 0;
 std::uint8_t k_errorlog = 0;
 
+namespace {
+
+constexpr std::size_t kMaxPath = 255;
+constexpr std::size_t kDirSize = 256; // ProgramDir and AllUserDir
+
+// One message at a time, so that concurrent messages never mix in the
+// console or the file. Recursive, because the signal handler writes
+// through printfc and a fault may arise on a thread that is inside it.
+std::recursive_mutex &writers() {
+    static std::recursive_mutex m;
+    return m;
+}
+
+// The log file's path in the data directory. A path longer than 255
+// characters is refused rather than cut into the name of another file.
+bool log_path(char (&path)[kMaxPath + 1]) {
+    const char *dir = DataDir();
+    const void *end = std::memchr(dir, '\0', kDirSize);
+    const std::size_t dir_len = end ? static_cast<std::size_t>(static_cast<const char *>(end) - dir) : kDirSize;
+    const int n = std::snprintf(path, sizeof path, "%.*s%s%s", static_cast<int>(dir_len), dir, "debugsnmp", ".log");
+    return n > 0 && static_cast<std::size_t>(n) <= kMaxPath;
+}
+
+// Creates the missing log file with full access for everyone. The handle
+// is closed at once whatever the outcome: a creation that fails (another
+// thread or process was first, or the directory is missing) is no error.
+void create_open_file(const char *path) {
+    platform::SECURITY_DESCRIPTOR descriptor;
+    platform::InitializeSecurityDescriptor(&descriptor, platform::SECURITY_DESCRIPTOR_REVISION);
+    platform::SetSecurityDescriptorDacl(&descriptor, platform::TRUE, nullptr, platform::FALSE);
+    platform::SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, platform::FALSE};
+    platform::HANDLE file = platform::CreateFileA(path, platform::FILE_ALL_ACCESS, 0, &attributes,
+                                                  platform::CREATE_NEW, platform::FILE_ATTRIBUTE_NORMAL, nullptr);
+    platform::CloseHandle(file);
+}
+
+void append_to_file(const char *text, std::size_t len) {
+    char path[kMaxPath + 1];
+    if (!log_path(path))
+        return;
+    if (platform::_access(path, 0) != 0)
+        create_open_file(path);
+    std::FILE *file = platform::fopen(path, "a+t");
+    if (file == nullptr)
+        file = platform::fopen(path, "w+t");
+    if (file == nullptr)
+        return;
+    std::fwrite(text, 1, len, file);
+    std::fclose(file);
+}
+
+} // namespace
+
 void printfc(const char *text) {
-    static std::mutex writer;
-    std::lock_guard<std::mutex> lock(writer);
-    const size_t len = std::strlen(text);
-    if (bDebug)
-        std::fwrite(text, 1, len, stdout), std::fflush(stdout);
+    if (text == nullptr)
+        return;
+    std::lock_guard<std::recursive_mutex> lock(writers());
+    const std::size_t len = std::strlen(text);
+    if (bDebug) {
+        platform::DWORD written = 0;
+        platform::WriteConsoleA(platform::GetStdHandle(platform::STD_OUTPUT_HANDLE), text,
+                                static_cast<platform::DWORD>(len), &written, nullptr);
+    }
     if (!bDebugLog)
         return;
-    std::string path = std::string(DataDir()) + "debugsnmp" + ".log";
-    std::FILE *f = platform::fopen(path.c_str(), "a+t");
-    if (f == nullptr)
-        return;
-    std::fwrite(text, 1, len, f);
-    std::fclose(f);
+    append_to_file(text, len);
 }

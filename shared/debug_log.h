@@ -16,6 +16,9 @@ extern std::uint8_t k_monitor1;
 extern std::uint8_t k_errorlog;
 
 // Writes the text unchanged to the console when bDebug is set and appends
-// it to the debug log file in the data directory when bDebugLog is set.
+// it to the debug log file "debugsnmp.log" in the data directory (LF
+// written as CR LF) when bDebugLog is set. When the file cannot be written
+// (missing or unwritable directory, a path over 255 characters) its copy of
+// the message is lost without a report; the console copy is still written.
 // Safe from any thread; one call's text is never interleaved with another's.
 void printfc(const char *text);

@@ -1,0 +1,182 @@
+// File creation: the dispositions of CreateFileA, the mode of a file
+// created open to everyone whatever the umask, and handle closing.
+#include <sys/stat.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/file.h"
+#include "platform/handle.h"
+#include "platform/last_error.h"
+#include "platform/security.h"
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+using platform::DWORD;
+using platform::HANDLE;
+
+unsigned mode_of(const std::string &path) {
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0)
+        return 0;
+    return st.st_mode & 07777;
+}
+
+bool exists(const std::string &path) {
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+// Attributes whose descriptor grants everyone every access.
+struct OpenAttributes {
+    OpenAttributes() {
+        EXPECT_TRUE(platform::InitializeSecurityDescriptor(&descriptor, platform::SECURITY_DESCRIPTOR_REVISION));
+        EXPECT_TRUE(platform::SetSecurityDescriptorDacl(&descriptor, platform::TRUE, nullptr, platform::FALSE));
+    }
+    platform::SECURITY_DESCRIPTOR descriptor;
+    platform::SECURITY_ATTRIBUTES attributes{sizeof attributes, &descriptor, platform::FALSE};
+};
+
+class CreateFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override { old_umask_ = ::umask(077); }
+    void TearDown() override { ::umask(old_umask_); }
+    ScratchDir dir_;
+    mode_t old_umask_ = 0;
+};
+
+struct DispositionCase {
+    const char *name;
+    DWORD disposition;
+    bool exists_before;
+    bool opens;
+    DWORD error;
+    const char *content_after; // of a file that held "old"; null: no file
+};
+
+class DispositionTest : public CreateFileTest, public ::testing::WithParamInterface<DispositionCase> {};
+
+TEST_P(DispositionTest, OpensCreatesOrRefuses) {
+    const DispositionCase &c = GetParam();
+    const std::string path = dir_.file("f");
+    if (c.exists_before)
+        write_file_bytes(path, "old");
+    platform::SetLastError(12345);
+    HANDLE h = platform::CreateFileA(path.c_str(), platform::GENERIC_READ | platform::GENERIC_WRITE, 0, nullptr,
+                                     c.disposition, platform::FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_EQ(h != platform::INVALID_HANDLE_VALUE, c.opens);
+    EXPECT_EQ(platform::GetLastError(), c.error);
+    if (c.opens) {
+        EXPECT_TRUE(platform::CloseHandle(h));
+    }
+    if (c.content_after == nullptr) {
+        EXPECT_FALSE(exists(path));
+    } else {
+        EXPECT_EQ(read_file_bytes(path), c.content_after);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DispositionTest,
+    ::testing::Values(
+        DispositionCase{"CreateNewMissing", platform::CREATE_NEW, false, true, platform::ERROR_SUCCESS, ""},
+        DispositionCase{"CreateNewExisting", platform::CREATE_NEW, true, false, platform::ERROR_FILE_EXISTS, "old"},
+        DispositionCase{"CreateAlwaysMissing", platform::CREATE_ALWAYS, false, true, platform::ERROR_SUCCESS, ""},
+        DispositionCase{"CreateAlwaysExisting", platform::CREATE_ALWAYS, true, true, platform::ERROR_ALREADY_EXISTS,
+                        ""},
+        DispositionCase{"OpenExistingMissing", platform::OPEN_EXISTING, false, false, platform::ERROR_FILE_NOT_FOUND,
+                        nullptr},
+        DispositionCase{"OpenExistingExisting", platform::OPEN_EXISTING, true, true, platform::ERROR_SUCCESS, "old"},
+        DispositionCase{"OpenAlwaysMissing", platform::OPEN_ALWAYS, false, true, platform::ERROR_SUCCESS, ""},
+        DispositionCase{"OpenAlwaysExisting", platform::OPEN_ALWAYS, true, true, platform::ERROR_ALREADY_EXISTS,
+                        "old"},
+        DispositionCase{"TruncateMissing", platform::TRUNCATE_EXISTING, false, false, platform::ERROR_FILE_NOT_FOUND,
+                        nullptr},
+        DispositionCase{"TruncateExisting", platform::TRUNCATE_EXISTING, true, true, platform::ERROR_SUCCESS, ""},
+        DispositionCase{"UnknownDisposition", 9, false, false, platform::ERROR_INVALID_PARAMETER, nullptr}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(CreateFileTest, OpenDescriptorGivesMode0666DespiteUmask) {
+    OpenAttributes open;
+    const std::string path = dir_.file("open");
+    HANDLE h = platform::CreateFileA(path.c_str(), platform::FILE_ALL_ACCESS, 0, &open.attributes,
+                                     platform::CREATE_NEW, platform::FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, platform::INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(platform::CloseHandle(h));
+    EXPECT_EQ(mode_of(path), 0666u);
+}
+
+TEST_F(CreateFileTest, DefaultSecurityFollowsUmask) {
+    const std::string path = dir_.file("private");
+    HANDLE h = platform::CreateFileA(path.c_str(), platform::FILE_ALL_ACCESS, 0, nullptr, platform::CREATE_NEW,
+                                     platform::FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, platform::INVALID_HANDLE_VALUE);
+    platform::CloseHandle(h);
+    EXPECT_EQ(mode_of(path), 0600u);
+}
+
+TEST_F(CreateFileTest, ExistingFileKeepsItsMode) {
+    OpenAttributes open;
+    const std::string path = dir_.file("kept");
+    write_file_bytes(path, "x");
+    ::chmod(path.c_str(), 0640);
+    HANDLE h = platform::CreateFileA(path.c_str(), platform::FILE_ALL_ACCESS, 0, &open.attributes,
+                                     platform::OPEN_ALWAYS, platform::FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, platform::INVALID_HANDLE_VALUE);
+    platform::CloseHandle(h);
+    EXPECT_EQ(mode_of(path), 0640u);
+}
+
+TEST_F(CreateFileTest, MissingDirectoryFails) {
+    OpenAttributes open;
+    const std::string path = dir_.file("no/such/dir/f");
+    EXPECT_EQ(platform::CreateFileA(path.c_str(), platform::FILE_ALL_ACCESS, 0, &open.attributes,
+                                    platform::CREATE_NEW, platform::FILE_ATTRIBUTE_NORMAL, nullptr),
+              platform::INVALID_HANDLE_VALUE);
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_FILE_NOT_FOUND);
+}
+
+TEST(Security, OnlyPresentNullAccessListGrantsEveryone) {
+    platform::SECURITY_DESCRIPTOR sd;
+    platform::ACL some_list{};
+    platform::SECURITY_ATTRIBUTES sa{sizeof sa, &sd, platform::FALSE};
+
+    EXPECT_FALSE(platform::InitializeSecurityDescriptor(&sd, 2));
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_UNKNOWN_REVISION);
+
+    ASSERT_TRUE(platform::InitializeSecurityDescriptor(&sd, platform::SECURITY_DESCRIPTOR_REVISION));
+    EXPECT_FALSE(platform::grants_everyone(&sa)); // no access list at all
+    platform::SetSecurityDescriptorDacl(&sd, platform::TRUE, &some_list, platform::FALSE);
+    EXPECT_FALSE(platform::grants_everyone(&sa)); // a list of its own
+    platform::SetSecurityDescriptorDacl(&sd, platform::TRUE, nullptr, platform::FALSE);
+    EXPECT_TRUE(platform::grants_everyone(&sa));
+    platform::SetSecurityDescriptorDacl(&sd, platform::FALSE, nullptr, platform::FALSE);
+    EXPECT_FALSE(platform::grants_everyone(&sa));
+
+    platform::SECURITY_ATTRIBUTES no_descriptor{sizeof no_descriptor, nullptr, platform::FALSE};
+    EXPECT_FALSE(platform::grants_everyone(&no_descriptor));
+    EXPECT_FALSE(platform::grants_everyone(nullptr));
+}
+
+TEST(Handle, ClosesOnceAndRefusesWhatIsNoHandle) {
+    ScratchDir dir;
+    const std::string path = dir.file("h");
+    HANDLE h = platform::CreateFileA(path.c_str(), platform::GENERIC_WRITE, 0, nullptr, platform::CREATE_NEW,
+                                     platform::FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, platform::INVALID_HANDLE_VALUE);
+    EXPECT_NE(platform::object_from_handle(h), nullptr);
+    EXPECT_TRUE(platform::CloseHandle(h));
+    EXPECT_EQ(platform::object_from_handle(h), nullptr);
+
+    int not_a_handle = 0;
+    for (HANDLE bad : {h, platform::INVALID_HANDLE_VALUE, static_cast<HANDLE>(nullptr),
+                       static_cast<HANDLE>(&not_a_handle)}) {
+        platform::SetLastError(0);
+        EXPECT_FALSE(platform::CloseHandle(bad));
+        EXPECT_EQ(platform::GetLastError(), platform::ERROR_INVALID_HANDLE);
+    }
+}
+
+} // namespace

@@ -1,0 +1,26 @@
+// A fresh directory for one test, removed with everything in it at the end.
+#pragma once
+
+#include <string>
+
+class ScratchDir {
+  public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir &) = delete;
+    ScratchDir &operator=(const ScratchDir &) = delete;
+
+    // The directory's path, without a trailing '/'.
+    const std::string &path() const { return path_; }
+    // The path of a name inside the directory.
+    std::string file(const std::string &name) const { return path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+// The whole content of a file as bytes; empty when it cannot be read.
+std::string read_file_bytes(const std::string &path);
+
+// Writes the bytes as the file's whole content.
+void write_file_bytes(const std::string &path, const std::string &bytes);
