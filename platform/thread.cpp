@@ -20,6 +20,10 @@ DWORD GetCurrentThreadId() {
     return t_thread_id;
 }
 
+DWORD reserve_thread_id() { return g_next_thread_id.fetch_add(1); }
+
+void adopt_thread_id(DWORD id) { t_thread_id = id; }
+
 bool is_thread_id(DWORD id) { return id != 0 && id < g_next_thread_id.load(); }
 
 void Sleep(DWORD milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }

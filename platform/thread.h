@@ -9,6 +9,11 @@ namespace platform {
 // thread of the process, not even after this one has ended.
 DWORD GetCurrentThreadId();
 
+// For the layer's thread creation: an identifier taken ahead for a thread
+// that has not started yet, and its adoption by that thread.
+DWORD reserve_thread_id();
+void adopt_thread_id(DWORD id);
+
 // For the layer: true when id has been handed out to some thread.
 bool is_thread_id(DWORD id);
 
