@@ -1,0 +1,12 @@
+// One complete SNMP version 1 poll of one UPS: the UPS-MIB object table,
+// the alarm walk, status evaluation, the slot's communication flag and the
+// slot's pending command.
+#pragma once
+
+#include <cstdint>
+
+// Polls the UPS at the address text (at most 20 characters are read) for
+// the device slot. 0 poll done, 1 done with SNMP errors, a failed command
+// SET or an exception value, 2 no answer (bad address, no session or a
+// time-out). The first argument is not read.
+std::uint8_t snmp_rq_send(std::uint8_t unused, const char *address, std::uint16_t slot);
