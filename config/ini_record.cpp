@@ -1,6 +1,7 @@
 // The configuration record INI, and the checks that its blocks keep the
-// field order and widths that the rest of the agent and the INI files'
-// key tables are written against.
+// field order, widths and alignment that the rest of the agent is written
+// against: the offsets below are those of the fields in the order and with
+// the widths of their keys' sections, each 16-bit field on an even offset.
 #include "shared/ini_record.h"
 
 #include <cstddef>
@@ -36,8 +37,8 @@ OSK_AT(TIniSystem, DisableJobs, 213);
 OSK_AT(TIniSystem, IgnoreRemoteUPSCommands, 214);
 OSK_AT(TIniSystem, OEMMode, 215);
 OSK_AT(TIniSystem, DebugMode, 216);
-OSK_AT(TIniSystem, PasswordProtection, 217);
-static_assert(sizeof(TIniSystem) == 219);
+OSK_AT(TIniSystem, PasswordProtection, 218);
+static_assert(sizeof(TIniSystem) == 220);
 
 OSK_AT(TIniSerial, Device, 0);
 OSK_AT(TIniSerial, Baudrate, 64);
@@ -75,26 +76,26 @@ OSK_AT(TIniUps, Connection, 96);
 OSK_AT(TIniUps, Port, 98);
 OSK_AT(TIniUps, Address, 162);
 OSK_AT(TIniUps, IPAddress, 163);
-OSK_AT(TIniUps, Device, 195);
-OSK_AT(TIniUps, Message, 197);
-OSK_AT(TIniUps, MessageDelay, 198);
-OSK_AT(TIniUps, MessageRate, 199);
-OSK_AT(TIniUps, MessageType, 201);
-OSK_AT(TIniUps, SystemShutdown, 202);
-OSK_AT(TIniUps, SystemShutDelayAllow, 203);
-OSK_AT(TIniUps, SystemShutLeadAllow, 204);
-OSK_AT(TIniUps, SystemShutdownDelay, 205);
-OSK_AT(TIniUps, SystemShutdownLead, 207);
-OSK_AT(TIniUps, UPSShutdown, 209);
-OSK_AT(TIniUps, UPSReboot, 210);
-OSK_AT(TIniUps, UPSShutdownDelay, 211);
-OSK_AT(TIniUps, Password, 213);
-OSK_AT(TIniUps, HaveSensor, 215);
-OSK_AT(TIniUps, RTGConnTime, 216);
-OSK_AT(TIniUps, RTGTimeout, 218);
-OSK_AT(TIniUps, SNMPGetComm, 220);
-OSK_AT(TIniUps, SNMPSetComm, 252);
-static_assert(sizeof(TIniUps) == 284);
+OSK_AT(TIniUps, Device, 196);
+OSK_AT(TIniUps, Message, 198);
+OSK_AT(TIniUps, MessageDelay, 199);
+OSK_AT(TIniUps, MessageRate, 200);
+OSK_AT(TIniUps, MessageType, 202);
+OSK_AT(TIniUps, SystemShutdown, 203);
+OSK_AT(TIniUps, SystemShutDelayAllow, 204);
+OSK_AT(TIniUps, SystemShutLeadAllow, 205);
+OSK_AT(TIniUps, SystemShutdownDelay, 206);
+OSK_AT(TIniUps, SystemShutdownLead, 208);
+OSK_AT(TIniUps, UPSShutdown, 210);
+OSK_AT(TIniUps, UPSReboot, 211);
+OSK_AT(TIniUps, UPSShutdownDelay, 212);
+OSK_AT(TIniUps, Password, 214);
+OSK_AT(TIniUps, HaveSensor, 216);
+OSK_AT(TIniUps, RTGConnTime, 218);
+OSK_AT(TIniUps, RTGTimeout, 220);
+OSK_AT(TIniUps, SNMPGetComm, 222);
+OSK_AT(TIniUps, SNMPSetComm, 254);
+static_assert(sizeof(TIniUps) == 286);
 
 OSK_AT(TIniJob, Log, 0);
 OSK_AT(TIniJob, LogDelay, 2);
@@ -141,8 +142,8 @@ OSK_AT(TIniGroup, BatteryRuntimeShutdown, 84);
 OSK_AT(TIniGroup, SystemShutdownDelay, 86);
 OSK_AT(TIniGroup, UPSShutdownDelay, 88);
 OSK_AT(TIniGroup, RedundancyLevel, 90);
-OSK_AT(TIniGroup, Event, 91);
-static_assert(sizeof(TIniGroup) == 28891);
+OSK_AT(TIniGroup, Event, 92);
+static_assert(sizeof(TIniGroup) == 28892);
 
 OSK_AT(TIniEmailConfig, Allowed, 0);
 OSK_AT(TIniEmailConfig, Timeout, 1);
@@ -180,39 +181,39 @@ OSK_AT(TIniSensor, IndexUPS, 65);
 OSK_AT(TIniSensor, IndexSensor, 66);
 OSK_AT(TIniSensor, HumThrUp, 67);
 OSK_AT(TIniSensor, HumThrDown, 68);
-OSK_AT(TIniSensor, TempThrUp, 69);
-OSK_AT(TIniSensor, TempThrDown, 71);
-OSK_AT(TIniSensor, DgInputNormalOpen, 73);
-OSK_AT(TIniSensor, DgOutputEnableUps, 74);
-OSK_AT(TIniSensor, DgOutputUps, 75);
-OSK_AT(TIniSensor, DgOutputEnableSensor, 76);
-OSK_AT(TIniSensor, DgOutputSensor, 77);
-static_assert(sizeof(TIniSensor) == 78);
+OSK_AT(TIniSensor, TempThrUp, 70);
+OSK_AT(TIniSensor, TempThrDown, 72);
+OSK_AT(TIniSensor, DgInputNormalOpen, 74);
+OSK_AT(TIniSensor, DgOutputEnableUps, 75);
+OSK_AT(TIniSensor, DgOutputUps, 76);
+OSK_AT(TIniSensor, DgOutputEnableSensor, 77);
+OSK_AT(TIniSensor, DgOutputSensor, 78);
+static_assert(sizeof(TIniSensor) == 80);
 
 OSK_AT(TIniModule, BPUIndex1, 64);
 OSK_AT(TIniModule, BPUIndex4, 70);
 static_assert(sizeof(TIniModule) == 72);
 
 OSK_AT(TIni, System, 0);
-OSK_AT(TIni, Serial, 219);
-OSK_AT(TIni, Network, 289);
-OSK_AT(TIni, Email, 589);
-OSK_AT(TIni, SMS, 2509);
-OSK_AT(TIni, Mess, 3789);
-OSK_AT(TIni, Schedule, 4429);
-OSK_AT(TIni, UPS, 4749);
-OSK_AT(TIni, Jobs, 13837);
-OSK_AT(TIni, JobsSTS, 26617);
-OSK_AT(TIni, JobsMDU, 40249);
-OSK_AT(TIni, JobsMPW, 55585);
-OSK_AT(TIni, Group, 60697);
-OSK_AT(TIni, EmailConfig, 349607);
-OSK_AT(TIni, SMSConfig, 350317);
-OSK_AT(TIni, ModemConfig, 350447);
-OSK_AT(TIni, MessConfig, 350643);
-OSK_AT(TIni, Sensor, 350644);
-OSK_AT(TIni, Module, 353140);
-static_assert(sizeof(TIni) == 353860);
+OSK_AT(TIni, Serial, 220);
+OSK_AT(TIni, Network, 290);
+OSK_AT(TIni, Email, 590);
+OSK_AT(TIni, SMS, 2510);
+OSK_AT(TIni, Mess, 3790);
+OSK_AT(TIni, Schedule, 4430);
+OSK_AT(TIni, UPS, 4750);
+OSK_AT(TIni, Jobs, 13902);
+OSK_AT(TIni, JobsSTS, 26682);
+OSK_AT(TIni, JobsMDU, 40314);
+OSK_AT(TIni, JobsMPW, 55650);
+OSK_AT(TIni, Group, 60762);
+OSK_AT(TIni, EmailConfig, 349682);
+OSK_AT(TIni, SMSConfig, 350392);
+OSK_AT(TIni, ModemConfig, 350522);
+OSK_AT(TIni, MessConfig, 350718);
+OSK_AT(TIni, Sensor, 350720);
+OSK_AT(TIni, Module, 353280);
+static_assert(sizeof(TIni) == 354000);
 
 #undef OSK_AT
 

@@ -8,14 +8,13 @@
 // is NUL-terminated when shorter than N and has no terminator when it fills
 // all N bytes, so every reader takes at most N bytes of it.
 //
-// The blocks are packed: each field follows the one before it without
-// padding, so offsets follow from the field order and widths alone. Read
-// packed numbers by value; do not bind references or pointers to them.
+// The blocks keep the compiler's natural alignment: a 16-bit field that
+// would start at an odd offset has one unused byte before it. The record is
+// never written to a file or sent anywhere, so nothing outside the process
+// depends on its byte layout.
 #pragma once
 
 #include <cstdint>
-
-#pragma pack(push, 1)
 
 // [System] of kervon.ini. DelayApplication and Tesquor, two keys of the
 // same section, are kept in TIniNetwork.
@@ -288,8 +287,6 @@ struct TIni {
     TIniSensor Sensor[32];
     TIniModule Module[10];
 };
-
-#pragma pack(pop)
 
 // The one configuration record of the process.
 extern TIni INI;
