@@ -9,30 +9,12 @@
 
 #include "config/ini_names.h"
 #include "config/ini_parser.h"
+#include "shared/decimal_text.h"
 #include "shared/ini_record.h"
 
 std::uint8_t g_index = 0;
 
 namespace {
-
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// Leading white space, one optional sign, decimal digits up to the first
-// other character; the sum wraps in 32 bits, so a number of any length is
-// taken modulo 2^32, and a text without digits gives 0.
-std::uint32_t DecimalValue(const char *text) {
-    while (IsSpace(*text))
-        ++text;
-    bool negative = false;
-    if (*text == '+' || *text == '-')
-        negative = *text++ == '-';
-    std::uint32_t value = 0;
-    for (; *text >= '0' && *text <= '9'; ++text)
-        value = value * 10u + static_cast<std::uint32_t>(*text - '0');
-    return negative ? 0u - value : value;
-}
 
 void StoreNumber(unsigned char *field, IniFieldKind kind, std::uint32_t value) {
     switch (kind) {
@@ -101,9 +83,9 @@ void FillVar(std::uint8_t file, std::uint8_t section, std::uint8_t key) {
         // [Job_06] on, in jobsSTS.ini and jobsMPW.ini for none.
         const bool kept = (file == INI_FILE_JOBS || file == INI_FILE_JOBSMDU) &&
                           section % 2 == 0 && section != 2 && section != 4;
-        value = kept ? DecimalValue(text) : 0;
+        value = kept ? decimal_text_value(text) : 0;
     } else {
-        value = DecimalValue(text);
+        value = decimal_text_value(text);
     }
     StoreNumber(dest, field->kind, value);
 }

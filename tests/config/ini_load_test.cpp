@@ -117,6 +117,13 @@ TEST_F(LoadTest, MissingMainFileReadsNothingElse) {
     EXPECT_TRUE(RecordIsZero());
 }
 
+TEST_F(LoadTest, DirectoryInPlaceOfMainFileCannotBeOpened) {
+    WriteAllBut("kervon.ini");
+    std::filesystem::create_directory(tmp_.dir() + "kervon.ini");
+    EXPECT_EQ(LoadINI(), 1);
+    EXPECT_TRUE(RecordIsZero());
+}
+
 TEST_F(LoadTest, OnlyMainFileLeavesEverythingElseZero) {
     tmp_.Write("kervon.ini", "[UPS_03]\nName=ups3\nPort=10.0.0.3\n");
     std::memset(&INI, 0x11, sizeof INI);
