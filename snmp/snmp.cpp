@@ -163,8 +163,9 @@ void SnmpBinding::take_from(const netsnmp_variable_list *var, Vb &vb) {
         break;
     case ASN_COUNTER64:
         if (var->val.counter64 != nullptr)
-            vb.unsigned_ = (static_cast<std::uint64_t>(var->val.counter64->high & 0xFFFFFFFFu) << 32) |
-                           (var->val.counter64->low & 0xFFFFFFFFu);
+            vb.unsigned_ =
+                (static_cast<std::uint64_t>(var->val.counter64->high & 0xFFFFFFFFu) << 32) |
+                (var->val.counter64->low & 0xFFFFFFFFu);
         break;
     case ASN_OCTET_STR:
     case ASN_OPAQUE:
@@ -175,7 +176,8 @@ void SnmpBinding::take_from(const netsnmp_variable_list *var, Vb &vb) {
         break;
     case ASN_OBJECT_ID:
         if (var->val.objid != nullptr)
-            vb.oid_value_ = Oid(var->val.objid, static_cast<unsigned long>(var->val_len / sizeof(oid)));
+            vb.oid_value_ =
+                Oid(var->val.objid, static_cast<unsigned long>(var->val_len / sizeof(oid)));
         break;
     default:
         // NULL, the exceptions and the engine's opaque special types carry

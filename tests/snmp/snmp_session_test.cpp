@@ -38,8 +38,8 @@ class SnmpSessionTest : public SnmpsimTest {
     }
 
     // One binding asked for; vb receives the answer's binding.
-    int ask(int (Snmp::*call)(Pdu &, const SnmpTarget &), const CTarget &t,
-            const std::string &oid, Vb &vb) {
+    int ask(int (Snmp::*call)(Pdu &, const SnmpTarget &), const CTarget &t, const std::string &oid,
+            Vb &vb) {
         Pdu pdu;
         pdu += Vb(Oid(oid.c_str()));
         const int status = (session_.*call)(pdu, t);
@@ -164,8 +164,8 @@ TEST_F(SnmpSessionTest, SetGoesWithTheWriteCommunityAndReadsBack) {
         const char *oid;
         long value;
     };
-    for (const Write w : {Write{"8.2.0", 30}, Write{"8.4.0", 5}, Write{"8.4.0", -1},
-                          Write{"8.2.0", 65535}}) {
+    for (const Write w :
+         {Write{"8.2.0", 30}, Write{"8.4.0", 5}, Write{"8.4.0", -1}, Write{"8.2.0", 65535}}) {
         Pdu pdu;
         Vb vb(Oid(ups(w.oid).c_str()));
         vb.set_value(SnmpInt32(w.value));

@@ -77,8 +77,7 @@ std::string excerpt_of(const std::string &path, std::size_t max_bytes) {
     all << in.rdbuf();
     std::string text = all.str();
     if (text.size() > max_bytes)
-        text = text.substr(0, max_bytes / 2) + "\n...\n" +
-               text.substr(text.size() - max_bytes / 4);
+        text = text.substr(0, max_bytes / 2) + "\n...\n" + text.substr(text.size() - max_bytes / 4);
     return text;
 }
 
@@ -294,8 +293,7 @@ bool SnmpSimulator::wait_until_answering(const std::string &address, unsigned sh
         if (answer != SNMP_CLASS_TIMEOUT)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    error = "snmpsimd on " + address + ":" + std::to_string(port) +
-            " did not answer within 60 s";
+    error = "snmpsimd on " + address + ":" + std::to_string(port) + " did not answer within 60 s";
     return false;
 }
 

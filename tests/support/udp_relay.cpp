@@ -210,8 +210,8 @@ void UdpRelay::run(int listen_fd, Clock::time_point end) {
                         clients.erase(clients.begin());
                     }
                     const int up = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-                    if (up >= 0 &&
-                        connect(up, reinterpret_cast<const sockaddr *>(&agent), sizeof agent) == 0) {
+                    if (up >= 0 && connect(up, reinterpret_cast<const sockaddr *>(&agent),
+                                           sizeof agent) == 0) {
                         clients.push_back({from, up});
                         client = &clients.back();
                     } else if (up >= 0) {
