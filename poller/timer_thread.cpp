@@ -25,6 +25,7 @@
 #include "shared/ini_record.h"
 #include "shared/timing.h"
 #include "shared/version_code.h"
+#include "snmp/snmp.h"
 
 platform::HANDLE g_hShutdownEvent = nullptr;
 std::int64_t real_time = 0;
@@ -125,6 +126,7 @@ void FillShared() {
         printfc("\n\rTCP/IP error: Maybe different Tarmisol running on machine! ");
         mark_port_failure();
     }
+    Snmp::socket_startup();
     printfc("\n\r");
     if (bDebug)
         sleepp(1);
@@ -152,6 +154,7 @@ platform::DWORD TimerProcess(void *) {
         TimerProcessing();
     }
     platform::SetEvent(g_hShutdownEvent);
+    Snmp::socket_cleanup();
     printfc("\nThread Timer: exit thread");
     {
         std::lock_guard<std::mutex> lock(g_event_mutex);
