@@ -125,14 +125,15 @@ TEST_P(MainCycleSwitches, SettleFromTheCommandLineAndTheConfiguration) {
     // The set-up has run and the console handler is in place well before
     // this: the stop comes as a Ctrl+C would.
     platform::Sleep(1500);
+    ControlHandler(0);
+    ASSERT_EQ(platform::WaitForSingleObject(cycle, 5000), platform::WAIT_OBJECT_0);
+    platform::CloseHandle(cycle);
+    // Nothing changes the switches after the threads have started.
     EXPECT_EQ(bDebug, c.want_debug);
     EXPECT_EQ(bDebugLog, c.want_debug_log);
     EXPECT_EQ(k_monitor, c.want_monitor);
     EXPECT_EQ(k_monitor1, c.want_monitor1);
     EXPECT_EQ(k_errorlog, c.want_errorlog);
-    ControlHandler(0);
-    ASSERT_EQ(platform::WaitForSingleObject(cycle, 5000), platform::WAIT_OBJECT_0);
-    platform::CloseHandle(cycle);
 
     const std::string text = console.text();
     EXPECT_EQ(text.rfind("\nStart Service\n\nStart threads:", 0) == 0, c.start_line) << text;
