@@ -124,12 +124,12 @@ int main(int argc, char **argv) {
     k_monitor = 0;
     auto record = std::make_unique<TDevice>();
     std::memset(record.get(), 0, sizeof(TDevice));
-    std::strncpy(record->Name, "Bench UPS", sizeof record->Name);
-    std::strncpy(record->Port, address.c_str(), sizeof record->Port);
+    std::snprintf(record->Name, sizeof record->Name, "%s", "Bench UPS");
+    std::snprintf(record->Port, sizeof record->Port, "%s", address.c_str());
     record->Connection = AGSNMP;
     SM_DEV[kSlot] = record.get();
-    std::strncpy(INI.UPS[kSlot].SNMPGetComm, kCommunity, sizeof INI.UPS[kSlot].SNMPGetComm);
-    std::strncpy(INI.UPS[kSlot].SNMPSetComm, kCommunity, sizeof INI.UPS[kSlot].SNMPSetComm);
+    std::snprintf(INI.UPS[kSlot].SNMPGetComm, sizeof INI.UPS[kSlot].SNMPGetComm, "%s", kCommunity);
+    std::snprintf(INI.UPS[kSlot].SNMPSetComm, sizeof INI.UPS[kSlot].SNMPSetComm, "%s", kCommunity);
     Snmp::socket_startup();
 
     std::vector<RawOid> oids(oid_request_rows);

@@ -4,6 +4,7 @@
 // (through the fault-injecting relay); addresses that get no poll at all.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -31,8 +32,11 @@ constexpr std::uint16_t kSlot = 7;
 // A flag value no poll writes: it shows that the poll left the flag alone.
 constexpr std::int32_t kFlagUntouched = 5;
 
+// A fixed-width text field: zero bytes after a shorter text, none after a
+// text that fills it.
 template <std::size_t N> void set_text(char (&field)[N], const char *text) {
-    std::strncpy(field, text, N);
+    std::memset(field, 0, N);
+    std::memcpy(field, text, std::min(std::strlen(text), N));
 }
 
 void set3(std::uint16_t (&field)[3], std::uint16_t a, std::uint16_t b, std::uint16_t c) {
@@ -102,7 +106,6 @@ void alarm_reset(TDevice &d) {
 
 // The status evaluation's result and the refreshed head of the data block.
 void evaluated(TDevice &d, const char *text, std::uint8_t flags) {
-    std::memset(d.StatusText, 0, sizeof d.StatusText);
     set_text(d.StatusText, text);
     d.StatusFlags = flags;
     d.DataStatusFlags = flags;
