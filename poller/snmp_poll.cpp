@@ -47,7 +47,6 @@ struct PollCall {
     const CTarget &target;
     TDevice &record;
     const char *address;
-    std::uint16_t slot;
     TPollState state;
     std::uint8_t commlost;
     std::uint8_t result;
@@ -259,7 +258,7 @@ std::uint8_t snmp_rq_send(std::uint8_t, const char *address_text, std::uint16_t 
 
     // Model class, software match and phase flag count for this poll only:
     // a row that fails never takes another poll's (or device's) value.
-    PollCall p{snmp, target, record, address, slot, TPollState{}, 0, 0};
+    PollCall p{snmp, target, record, address, TPollState{}, 0, 0};
     bool timeout = false;
     for (int row = 0; row < oid_request_rows && !timeout; ++row) {
         timeout = !poll_row(p, static_cast<std::uint8_t>(row));
