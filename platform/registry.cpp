@@ -43,6 +43,7 @@ constexpr char kMagic[8] = {'O', 'S', 'K', 'R', 'E', 'G', '1', '\n'};
 // Where a key is and what its handle may do.
 struct KeyPlace {
     std::vector<std::string> path; // lower-cased names below HKEY_LOCAL_MACHINE
+    std::string root;              // the registry folder when the key was opened
     std::string folder;            // stored keys only
     bool hardware = false;
     REGSAM access = 0;
@@ -114,11 +115,13 @@ LONG from_errno(int err) { return static_cast<LONG>(error_from_errno(err)); }
 LONG resolve(HKEY key, LPCSTR subkey, KeyPlace &out, std::vector<std::string> *spelling) {
     if (key == HKEY_LOCAL_MACHINE) {
         out.access = KEY_ALL_ACCESS;
+        out.root = registry_root();
     } else {
         auto object = std::dynamic_pointer_cast<RegistryKey>(object_from_handle(key));
         if (!object)
             return static_cast<LONG>(ERROR_INVALID_HANDLE);
         out.path = object->place.path;
+        out.root = object->place.root;
         out.access = object->place.access;
     }
     if (spelling != nullptr) {
@@ -145,7 +148,7 @@ LONG resolve(HKEY key, LPCSTR subkey, KeyPlace &out, std::vector<std::string> *s
         }
     }
     out.hardware = is_hardware(out.path);
-    out.folder = registry_root();
+    out.folder = out.root;
     for (const std::string &name : out.path) {
         const std::string file = encoded(name);
         if (file.size() > kMaxEncodedName)
@@ -216,7 +219,7 @@ LONG make_key_folders(const KeyPlace &key, const std::vector<std::string> &spell
     if (created != nullptr)
         *created = false;
     // The state directory and the registry folder.
-    const std::string root = registry_root();
+    const std::string &root = key.root;
     for (std::size_t at = 1; at <= root.size(); ++at) {
         if (at != root.size() && root[at] != '/')
             continue;
@@ -362,6 +365,11 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subkey, DWORD /*reserved*/, LPSTR /*key_cl
     const LONG status = resolve(key, subkey, target, &spelling);
     if (status != static_cast<LONG>(ERROR_SUCCESS))
         return status;
+    // A key deleted since it was opened takes no subkeys, as on Windows.
+    KeyPlace parent;
+    if (key_of(key, parent) && !parent.hardware && !is_standard(parent.path) &&
+        !is_dir(parent.folder))
+        return static_cast<LONG>(ERROR_KEY_DELETED);
     bool created = false;
     if (target.hardware) {
         if (!registry_detail::hardware_key_exists(target.path))

@@ -2,7 +2,8 @@
 // uses, under HKEY_LOCAL_MACHINE only.
 //
 // Keys are folders under "<state dir>/registry", the state directory being
-// OSKAVELDE_SCM_DIR (default /var/lib/oskavelde/scm) read at each open.
+// OSKAVELDE_SCM_DIR (default /var/lib/oskavelde/scm) as it is when a key is
+// opened from HKEY_LOCAL_MACHINE; keys opened from that key stay with it.
 // Key and value names match without regard to case, as on Windows: every
 // folder and value file is named by the lower-cased name, with bytes other
 // than letters, digits, '-', '_', '~' and blank written as %XX, and a key

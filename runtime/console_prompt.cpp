@@ -71,7 +71,7 @@ void beep() {
 void get_str(char *dst, int len, const char *prompt) {
     std::printf("\n%s ", or_empty(prompt));
     std::fflush(stdout);
-    const int keep = len - 2 < kLineSize - 1 ? len - 2 : kLineSize - 1;
+    const int keep = len <= 2 ? 0 : (len - 2 < kLineSize - 1 ? len - 2 : kLineSize - 1);
     char line[kLineSize] = {};
     int stored = 0;
     bool ended = false;

@@ -27,6 +27,17 @@ constexpr const char *kServiceKey = "SYSTEM\\CurrentControlSet\\Services\\Oskave
 constexpr const char *kApplicationKey =
     "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
 
+// RegCreateKeyExA with the arguments the agent gives it.
+LONG create_key(HKEY parent, const char *name, HKEY *key, DWORD *disposition = nullptr) {
+    return RegCreateKeyExA(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                           nullptr, key, disposition);
+}
+
+LONG set_value(HKEY key, const char *name, DWORD type, const void *data, std::size_t size) {
+    return RegSetValueExA(key, name, 0, type, static_cast<const BYTE *>(data),
+                          static_cast<DWORD>(size));
+}
+
 std::string data_file(const char *name) {
     return std::string(OSK_SOURCE_DIR) + "/tests/data/cpuinfo/" + name;
 }
@@ -52,12 +63,8 @@ class RegistryTest : public ::testing::Test {
     // Creates the key and stores a text value in it.
     void store_text(const char *key_name, const char *value, const std::string &text) {
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key_name, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  KEY_ALL_ACCESS, nullptr, &key, nullptr),
-                  0);
-        ASSERT_EQ(RegSetValueExA(key, value, 0, REG_SZ,
-                                 reinterpret_cast<const BYTE *>(text.c_str()),
-                                 static_cast<DWORD>(text.size() + 1)),
+        ASSERT_EQ(create_key(HKEY_LOCAL_MACHINE, key_name, &key), 0);
+        ASSERT_EQ(set_value(key, value, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1)),
                   0);
         ASSERT_EQ(RegCloseKey(key), 0);
     }
@@ -95,19 +102,13 @@ TEST_F(RegistryTest, InstallEntriesRoundTrip) {
     // The service's key with its description.
     HKEY key = nullptr;
     DWORD disposition = 0;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kServiceKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                              KEY_ALL_ACCESS, nullptr, &key, &disposition),
-              0);
+    ASSERT_EQ(create_key(HKEY_LOCAL_MACHINE, kServiceKey, &key, &disposition), 0);
     EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
     const char description[] = "UPS SNMP monitoring service";
-    EXPECT_EQ(RegSetValueExA(key, "Description", 0, REG_SZ,
-                             reinterpret_cast<const BYTE *>(description), sizeof description),
-              0);
+    EXPECT_EQ(set_value(key, "Description", REG_SZ, description, sizeof description), 0);
     EXPECT_EQ(RegFlushKey(key), 0);
     EXPECT_EQ(RegCloseKey(key), 0);
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kServiceKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                              KEY_ALL_ACCESS, nullptr, &key, &disposition),
-              0);
+    ASSERT_EQ(create_key(HKEY_LOCAL_MACHINE, kServiceKey, &key, &disposition), 0);
     EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
     EXPECT_EQ(RegCloseKey(key), 0);
 
@@ -125,18 +126,12 @@ TEST_F(RegistryTest, InstallEntriesRoundTrip) {
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kApplicationKey, 0, KEY_ALL_ACCESS, &application),
               0);
     HKEY source = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(application, "Oskavelde", 0, nullptr, REG_OPTION_NON_VOLATILE,
-                              KEY_ALL_ACCESS, nullptr, &source, &disposition),
-              0);
+    ASSERT_EQ(create_key(application, "Oskavelde", &source, &disposition), 0);
     EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
     const char path[] = "/opt/oskavelde dir/oskavelde";
-    EXPECT_EQ(RegSetValueExA(source, "EventMessageFile", 0, REG_SZ,
-                             reinterpret_cast<const BYTE *>(path), sizeof path),
-              0);
+    EXPECT_EQ(set_value(source, "EventMessageFile", REG_SZ, path, sizeof path), 0);
     const DWORD types = 7;
-    EXPECT_EQ(RegSetValueExA(source, "TypesSupported", 0, REG_DWORD,
-                             reinterpret_cast<const BYTE *>(&types), sizeof types),
-              0);
+    EXPECT_EQ(set_value(source, "TypesSupported", REG_DWORD, &types, sizeof types), 0);
     EXPECT_EQ(RegFlushKey(source), 0);
     EXPECT_EQ(RegCloseKey(source), 0);
     EXPECT_EQ(RegFlushKey(application), 0);
@@ -208,7 +203,7 @@ TEST_F(RegistryTest, MissingKeysAndValuesAndBadHandles) {
               static_cast<LONG>(ERROR_INVALID_PARAMETER));
 
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServiceKey, 0, KEY_READ, &key), 0);
-    EXPECT_EQ(RegSetValueExA(key, "Description", 0, REG_SZ, reinterpret_cast<const BYTE *>("y"), 2),
+    EXPECT_EQ(set_value(key, "Description", REG_SZ, "y", 2),
               static_cast<LONG>(ERROR_ACCESS_DENIED)); // opened for reading
     EXPECT_EQ(RegCloseKey(key), 0);
     EXPECT_EQ(RegCloseKey(key), static_cast<LONG>(ERROR_INVALID_HANDLE));
@@ -233,13 +228,11 @@ TEST_F(RegistryTest, NamesMatchWithoutRegardToCase) {
     // Another spelling of the same names replaces the value, in the same key.
     DWORD disposition = 0;
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "system\\currentcontrolset\\services\\MIXEDCASE",
-                              0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
+    ASSERT_EQ(create_key(HKEY_LOCAL_MACHINE, "system\\currentcontrolset\\services\\MIXEDCASE", &key,
+                         &disposition),
               0);
     EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
-    EXPECT_EQ(
-        RegSetValueExA(key, "IMAGEPATH", 0, REG_SZ, reinterpret_cast<const BYTE *>("second"), 7),
-        0);
+    EXPECT_EQ(set_value(key, "IMAGEPATH", REG_SZ, "second", 7), 0);
     EXPECT_EQ(RegCloseKey(key), 0);
     DWORD type = 0;
     std::string bytes;
@@ -263,6 +256,20 @@ TEST_F(RegistryTest, DeletesOnlyKeysWithoutSubkeys) {
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\Parent"), 0);
     EXPECT_FALSE(
         std::filesystem::exists(state_ + "/registry/system/currentcontrolset/services/parent"));
+    // A handle to a deleted key stores nothing and brings the key back with
+    // no subkey.
+    store_text("SYSTEM\\CurrentControlSet\\Services\\Gone", "v", "x");
+    HKEY gone = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\Gone", 0,
+                            KEY_ALL_ACCESS, &gone),
+              0);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\Gone"), 0);
+    EXPECT_EQ(set_value(gone, "v", REG_SZ, "y", 2), static_cast<LONG>(ERROR_KEY_DELETED));
+    HKEY child = nullptr;
+    EXPECT_EQ(create_key(gone, "Child", &child), static_cast<LONG>(ERROR_KEY_DELETED));
+    EXPECT_EQ(RegCloseKey(gone), 0);
+    EXPECT_FALSE(
+        std::filesystem::exists(state_ + "/registry/system/currentcontrolset/services/gone"));
     // The keys every machine has stay.
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, kApplicationKey),
               static_cast<LONG>(ERROR_ACCESS_DENIED));
@@ -285,20 +292,16 @@ TEST_F(RegistryTest, UnwritableStateDirectoryIsAccessDenied) {
     ASSERT_EQ(::chmod(state_dir_.path().c_str(), 0755), 0);
     as_ordinary_user([&] {
         HKEY key = nullptr;
-        EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kServiceKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                  nullptr, &key, nullptr),
+        EXPECT_EQ(create_key(HKEY_LOCAL_MACHINE, kServiceKey, &key),
                   static_cast<LONG>(ERROR_ACCESS_DENIED));
         EXPECT_EQ(key, nullptr);
         // The Application key opens, as on any machine, but takes no value.
         ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kApplicationKey, 0, KEY_ALL_ACCESS, &key), 0);
         const DWORD types = 7;
-        EXPECT_EQ(RegSetValueExA(key, "TypesSupported", 0, REG_DWORD,
-                                 reinterpret_cast<const BYTE *>(&types), sizeof types),
+        EXPECT_EQ(set_value(key, "TypesSupported", REG_DWORD, &types, sizeof types),
                   static_cast<LONG>(ERROR_ACCESS_DENIED));
         HKEY source = nullptr;
-        EXPECT_EQ(RegCreateKeyExA(key, "Oskavelde", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &source,
-                                  nullptr),
-                  static_cast<LONG>(ERROR_ACCESS_DENIED));
+        EXPECT_EQ(create_key(key, "Oskavelde", &source), static_cast<LONG>(ERROR_ACCESS_DENIED));
         EXPECT_EQ(RegFlushKey(key), 0);
         EXPECT_EQ(RegCloseKey(key), 0);
     });
@@ -350,13 +353,11 @@ TEST_F(RegistryTest, ConcurrentWritersNeverLeaveAHalfWrittenValue) {
     constexpr std::size_t kSize = 64 * 1024;
     auto write_letter = [](char letter, int times) {
         HKEY key = nullptr;
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kServiceKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            &key, nullptr) != 0)
+        if (create_key(HKEY_LOCAL_MACHINE, kServiceKey, &key) != 0)
             return;
         const std::string text(kSize, letter);
         for (int i = 0; i < times; ++i)
-            RegSetValueExA(key, "Description", 0, REG_BINARY,
-                           reinterpret_cast<const BYTE *>(text.data()), kSize);
+            set_value(key, "Description", REG_BINARY, text.data(), kSize);
         RegCloseKey(key);
     };
     write_letter('a', 1);
@@ -460,11 +461,9 @@ TEST_F(RegistryTest, HardwareKeysAreReadOnly) {
     ASSERT_EQ(
         RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\Description\\System", 0, KEY_ALL_ACCESS, &key),
         0);
-    EXPECT_EQ(RegSetValueExA(key, "Identifier", 0, REG_SZ, reinterpret_cast<const BYTE *>("x"), 2),
-              static_cast<LONG>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(set_value(key, "Identifier", REG_SZ, "x", 2), static_cast<LONG>(ERROR_ACCESS_DENIED));
     HKEY sub = nullptr;
-    EXPECT_EQ(RegCreateKeyExA(key, "Other", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr),
-              static_cast<LONG>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(create_key(key, "Other", &sub), static_cast<LONG>(ERROR_ACCESS_DENIED));
     EXPECT_EQ(RegDeleteKeyA(key, "CentralProcessor"), static_cast<LONG>(ERROR_ACCESS_DENIED));
     EXPECT_EQ(RegOpenKeyExA(key, "CentralProcessor\\1", 0, KEY_READ, &sub), 2);
     EXPECT_EQ(RegCloseKey(key), 0);
