@@ -1,0 +1,88 @@
+// The client-side request sender.
+#include "server/request_sender.h"
+
+#include <cstring>
+
+#include "server/agent_port.h"
+#include "server/comm_log.h"
+#include "server/net_trace.h"
+#include "server/protocol.h"
+#include "shared/debug_log.h"
+#include "shared/ini_record.h"
+
+using namespace platform;
+
+alignas(DataNet) std::uint8_t out_packet1[2500] = {};
+std::int32_t out_length1 = 0;
+sockaddr_in from_request = {};
+
+namespace {
+
+constexpr int kHostChars = 20;
+// What every GET_DEVDATA request carries.
+constexpr char kDevDataPayload[] = "**0200";
+constexpr int kDevDataPayloadLength = 6;
+
+} // namespace
+
+int udp_rq_send(int socket, int type, const char *host, std::uint16_t device,
+                const std::uint8_t *payload, std::uint16_t payload_length) {
+    if (socket == 0)
+        return 9;
+    char host_text[kHostChars + 1] = {};
+    if (host != nullptr)
+        std::memcpy(host_text, host, ::strnlen(host, kHostChars));
+
+    auto *request = reinterpret_cast<DataNet *>(out_packet1);
+    request->Ident = static_cast<std::uint16_t>(type);
+    request->Dev = device;
+    request->ActualPacket = 0;
+    request->TotalPackets = 1;
+    request->Password = 0;
+    request->RR = 0;
+    out_length1 = datanet_size;
+    if (type == SET_UPSSHUTDOWN || type == SET_UPSCOMMAND) {
+        std::size_t carried = payload != nullptr ? payload_length : 0;
+        if (carried > sizeof out_packet1 - datanet_size)
+            carried = sizeof out_packet1 - datanet_size;
+        if (carried > 0)
+            std::memcpy(out_packet1 + datanet_size, payload, carried);
+        out_length1 = static_cast<std::int32_t>(datanet_size + carried);
+    } else if (type == GET_DEVDATA) {
+        std::memcpy(out_packet1 + datanet_size, kDevDataPayload, kDevDataPayloadLength);
+        out_length1 = datanet_size + kDevDataPayloadLength;
+    }
+    request->Size = static_cast<std::uint32_t>(out_length1);
+    swap_udp_header(request);
+
+    const char *destination = host_text;
+    in_addr found{};
+    if (look_up_host(host_text, &found))
+        destination = inet_ntoa_custom(found);
+    const platform::u_long address = inet_addr(destination);
+    if (address == INADDR_NONE) {
+        if (k_monitor1 >= 2 || k_errorlog != 0)
+            net_log("ERROR  : Bad request IP address [%s]", destination);
+        return 1;
+    }
+
+    std::memset(&from_request, 0, sizeof from_request);
+    from_request.sin_family = AF_INET;
+    from_request.sin_port = htons(static_cast<platform::u_short>((INI.Network.Port + 4u) & 0xFFFFu));
+    from_request.sin_addr.s_addr = address;
+    const char *address_text = inet_ntoa_custom(from_request.sin_addr);
+    if (k_monitor1 >= 2)
+        net_log("UDP  : Send REQUEST packet type %u to [%s] ... OK ", static_cast<unsigned>(type),
+                address_text);
+    if (k_monitor1 >= 3) {
+        net_log("sent %d bytes to %s: \n", out_length1, address_text);
+        dump_datagram(out_packet1, out_length1, DUMP_SENT);
+    }
+    if (sendto(socket, reinterpret_cast<const char *>(out_packet1), out_length1, 0,
+               reinterpret_cast<const sockaddr *>(&from_request), sizeof from_request) ==
+        SOCKET_ERROR) {
+        if (k_monitor1 >= 4)
+            net_print(" Function: sendto Error: %u ", static_cast<unsigned>(WSAGetLastError()));
+    }
+    return 0;
+}

@@ -1,0 +1,196 @@
+// osk_client: the test client of the agent's UDP protocol. It sends one
+// request with the protocol's own request sender and prints every response
+// datagram decoded.
+//
+// Usage: osk_client [-x] [-w MS] HOST PORT TYPE DEVICE [VALUE...]
+//   HOST    host name or IPv4 address of the agent
+//   PORT    the agent's UDP port ([Network] Port minus 4)
+//   TYPE    GET_IDENTIF, GET_STATUS, GET_DEVDATA, SET_UPSSHUTDOWN,
+//           SET_UPSCOMMAND, GET_BROWSEDATA, or any number 0 to 65535
+//   DEVICE  the device number ([UPS_nn] Device), or "all" for 65535
+//   VALUE   the payload of the two command requests, little-endian words:
+//           SET_UPSSHUTDOWN DELAY [REBOOT]   (REBOOT 65535, no reboot, when left out)
+//           SET_UPSCOMMAND COMMAND [DELAY]   (DELAY 0 when left out; 6 cancels)
+//   -x      also print a hex dump of every datagram
+//   -w MS   wait up to MS milliseconds for the first datagram (2000); after
+//           each datagram, wait 300 ms for a further one
+//
+// Output, on standard output, one line each unless decoded:
+//   request: TYPE=<n> (<name>) DEVICE=<n> to <host>:<port>
+//   response <k>: <length> bytes from <address>:<port>
+//   <the decoded datagram, as tests/support/protocol_decode.h describes it>
+//   <with -x, the hex dump: "  0000: 01 00 ..." 16 bytes a line>
+//   responses: <count>            (or "no response" when none came)
+//
+// Exit code: 0 when the request was sent (whether or not an answer came:
+// the command requests get none), 1 when it could not be sent (socket
+// failure, unusable host), 2 for a wrong command line.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/thread.h"
+#include "platform/winsock.h"
+#include "server/protocol.h"
+#include "server/request_sender.h"
+#include "shared/ini_record.h"
+#include "tests/support/protocol_decode.h"
+
+namespace {
+
+constexpr int kFollowUpMilliseconds = 300;
+constexpr int kPollMilliseconds = 5;
+constexpr int kReceiveRoom = 65536;
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: osk_client [-x] [-w MS] HOST PORT TYPE DEVICE [VALUE...]\n"
+                 "  TYPE: GET_IDENTIF GET_STATUS GET_DEVDATA SET_UPSSHUTDOWN SET_UPSCOMMAND\n"
+                 "        GET_BROWSEDATA or a number; DEVICE: a number or \"all\"\n"
+                 "  SET_UPSSHUTDOWN DELAY [REBOOT]; SET_UPSCOMMAND COMMAND [DELAY]\n");
+    return 2;
+}
+
+// A whole decimal number from 0 to the limit.
+bool parse_number(const char *text, unsigned long limit, unsigned long *value) {
+    if (text == nullptr || *text < '0' || *text > '9')
+        return false;
+    char *end = nullptr;
+    const unsigned long parsed = std::strtoul(text, &end, 10);
+    if (*end != '\0' || parsed > limit)
+        return false;
+    *value = parsed;
+    return true;
+}
+
+bool parse_type(const char *text, unsigned long *type) {
+    static const struct {
+        const char *name;
+        std::uint16_t type;
+    } names[] = {{"GET_IDENTIF", GET_IDENTIF},         {"GET_STATUS", GET_STATUS},
+                 {"GET_DEVDATA", GET_DEVDATA},         {"SET_UPSSHUTDOWN", SET_UPSSHUTDOWN},
+                 {"SET_UPSCOMMAND", SET_UPSCOMMAND},   {"GET_BROWSEDATA", GET_BROWSEDATA}};
+    for (const auto &entry : names) {
+        if (std::strcmp(text, entry.name) == 0) {
+            *type = entry.type;
+            return true;
+        }
+    }
+    return parse_number(text, 0xFFFF, type);
+}
+
+void put_word(std::uint8_t *at, unsigned long value) {
+    at[0] = static_cast<std::uint8_t>(value & 0xFF);
+    at[1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    bool hex = false;
+    unsigned long wait_ms = 2000;
+    int at = 1;
+    for (; at < argc && argv[at][0] == '-'; ++at) {
+        if (std::strcmp(argv[at], "-x") == 0) {
+            hex = true;
+        } else if (std::strcmp(argv[at], "-w") == 0 && at + 1 < argc) {
+            if (!parse_number(argv[++at], 600000, &wait_ms))
+                return usage();
+        } else {
+            return usage();
+        }
+    }
+    if (argc - at < 4)
+        return usage();
+    const char *host = argv[at];
+    unsigned long port = 0;
+    unsigned long type = 0;
+    unsigned long device = 0;
+    if (!parse_number(argv[at + 1], 0xFFFF, &port) || !parse_type(argv[at + 2], &type))
+        return usage();
+    if (std::strcmp(argv[at + 3], "all") == 0)
+        device = ALL_DEVICES;
+    else if (!parse_number(argv[at + 3], 0xFFFF, &device))
+        return usage();
+
+    // The two words of a command request, with their defaults.
+    const int values = argc - at - 4;
+    unsigned long words[2] = {0, 0};
+    if (type == SET_UPSSHUTDOWN)
+        words[1] = 0xFFFF;
+    if (values > 2)
+        return usage();
+    for (int i = 0; i < values; ++i) {
+        if (!parse_number(argv[at + 4 + i], 0xFFFF, &words[i]))
+            return usage();
+    }
+    if (values > 0 && type != SET_UPSSHUTDOWN && type != SET_UPSCOMMAND)
+        return usage();
+    if (values == 0 && (type == SET_UPSSHUTDOWN || type == SET_UPSCOMMAND))
+        return usage();
+    std::uint8_t payload[4];
+    put_word(payload, words[0]);
+    put_word(payload + 2, words[1]);
+
+    platform::WSADATA data;
+    if (platform::WSAStartup(platform::MAKEWORD(1, 1), &data) != 0) {
+        std::fprintf(stderr, "osk_client: the socket layer does not start\n");
+        return 1;
+    }
+    const platform::SOCKET s =
+        platform::socket(platform::AF_INET, platform::SOCK_DGRAM, platform::IPPROTO_UDP);
+    if (s == platform::INVALID_SOCKET) {
+        std::fprintf(stderr, "osk_client: no socket (error %d)\n", platform::WSAGetLastError());
+        return 1;
+    }
+    platform::u_long non_blocking = 1;
+    platform::ioctlsocket(s, platform::FIONBIO, &non_blocking);
+
+    // The sender addresses [Network] Port + 4.
+    INI.Network.Port = static_cast<std::uint16_t>((port - 4) & 0xFFFF);
+    std::printf("request: TYPE=%lu (%s) DEVICE=%lu to %s:%lu\n", type,
+                protocol_decode::request_name(static_cast<std::uint16_t>(type)).c_str(), device,
+                host, port);
+    std::fflush(stdout);
+    if (udp_rq_send(s, static_cast<int>(type), host, static_cast<std::uint16_t>(device), payload,
+                    sizeof payload) != 0) {
+        std::fprintf(stderr, "osk_client: bad host address %s\n", host);
+        platform::closesocket(s);
+        return 1;
+    }
+
+    static std::uint8_t buffer[kReceiveRoom];
+    int responses = 0;
+    unsigned long waited = 0;
+    unsigned long limit = wait_ms;
+    while (waited < limit) {
+        platform::sockaddr_in from{};
+        int from_length = sizeof from;
+        const int got = platform::recvfrom(s, reinterpret_cast<char *>(buffer), sizeof buffer, 0,
+                                           reinterpret_cast<platform::sockaddr *>(&from),
+                                           &from_length);
+        if (got < 0) {
+            platform::Sleep(kPollMilliseconds);
+            waited += kPollMilliseconds;
+            continue;
+        }
+        ++responses;
+        std::printf("response %d: %d bytes from %s:%u\n", responses, got,
+                    platform::inet_ntoa(from.sin_addr), platform::ntohs(from.sin_port));
+        const auto length = static_cast<std::size_t>(got);
+        std::fputs(protocol_decode::describe_datagram(buffer, length).c_str(), stdout);
+        if (hex)
+            std::fputs(protocol_decode::hex_dump(buffer, length).c_str(), stdout);
+        std::fflush(stdout);
+        waited = 0;
+        limit = kFollowUpMilliseconds;
+    }
+    if (responses == 0)
+        std::printf("no response\n");
+    else
+        std::printf("responses: %d\n", responses);
+    platform::closesocket(s);
+    platform::WSACleanup();
+    return 0;
+}
