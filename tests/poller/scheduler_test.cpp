@@ -18,7 +18,9 @@
 #include "shared/allocation.h"
 #include "shared/debug_log.h"
 #include "shared/device_table.h"
+#include "shared/ini_record.h"
 #include "tests/support/console_capture.h"
+#include "tests/support/snmpsim_fixture.h"
 
 namespace {
 
@@ -38,9 +40,12 @@ void fake_pause(platform::DWORD milliseconds) {
 // answer and touches nothing.
 constexpr const char *kSilentUps = "::1";
 
-class Scheduler : public ::testing::Test {
+// The scheduler's state for a test, on a plain test or on one with a
+// simulated UPS.
+template <typename Base> class SchedulerOn : public Base {
   protected:
     void SetUp() override {
+        Base::SetUp();
         for (std::uint16_t n = 0; n < device_slots; ++n)
             SM_DEV[n] = static_cast<TDevice *>(SHmalloc(sizeof(TDevice), 1, n));
         g_hShutdownEvent = platform::CreateEventA(nullptr, platform::TRUE, platform::FALSE, nullptr);
@@ -70,6 +75,7 @@ class Scheduler : public ::testing::Test {
         bDebug = 0;
         k_monitor = 0;
         k_monitor1 = 0;
+        Base::TearDown();
     }
 
     static void snmp_slot(std::uint16_t slot, const char *port = kSilentUps, std::uint16_t device = 7) {
@@ -97,6 +103,8 @@ class Scheduler : public ::testing::Test {
 
     ConsoleCapture console_;
 };
+
+using Scheduler = SchedulerOn<::testing::Test>;
 
 struct WalkCase {
     std::uint16_t slot;
@@ -250,4 +258,52 @@ TEST_F(Scheduler, TheRequestLineShowsWholeTwentyCharacterFields) {
         << console_.text();
 }
 
+// A UPS that answers: the real poll of a simulated UPS.
+class SchedulerWithUps : public SchedulerOn<osktest::SnmpsimTest> {
+  protected:
+    void SetUp() override {
+        SchedulerOn<osktest::SnmpsimTest>::SetUp();
+        std::memset(&INI, 0, sizeof INI);
+        std::strncpy(INI.UPS[4].SNMPGetComm, "online", sizeof INI.UPS[4].SNMPGetComm);
+        std::strncpy(INI.UPS[4].SNMPSetComm, "online", sizeof INI.UPS[4].SNMPSetComm);
+        snmp_slot(4, agent_address());
+    }
+};
+
+TEST_F(SchedulerWithUps, AnAnswerResetsTheMissedCountAndIsLogged) {
+    SM_DEV[4]->ErrorCount = 3;
+    SM_DEV[4]->LastRequest = g_now - 60;
+    SM_DEV[4]->LastResponse = g_now - 60;
+    k_monitor1 = 2;
+    polling_run();
+    TDevice record;
+    std::int32_t ready = 0;
+    device_snapshot(4, &record, &ready);
+    EXPECT_EQ(record.ErrorCount, 0); // the miss counted at the examination is reset too
+    EXPECT_EQ(record.LastResponse, g_now);
+    EXPECT_EQ(record.LastRequest, g_now);
+    EXPECT_EQ(ready, 1);
+    const std::string text = console_.text();
+    const std::string tail = std::string(" ") + agent_address() + " 07 255 CS:0  \n";
+    const auto rq = text.find("  RQ Dev:04                ups-4 ");
+    const auto resp = text.find("  RESP Dev:04                ups-4 ");
+    ASSERT_NE(rq, std::string::npos) << text;
+    ASSERT_NE(resp, std::string::npos) << text;
+    EXPECT_LT(rq, resp);
+    EXPECT_NE(text.find(tail, resp), std::string::npos) << text;
+}
+
+TEST_F(SchedulerWithUps, AnsweredPollsNeverReachTheLimit) {
+    set_ready_status(4, 0);
+    for (int run = 0; run < 6; ++run) {
+        polling_run();
+        EXPECT_EQ(SM_DEV[4]->ErrorCount, 0);
+        g_now += 9;
+    }
+    EXPECT_EQ(count(console_.text(), "\nERROR PACKET MAX"), 0u);
+    EXPECT_EQ(count(console_.text(), "RESP Dev:04"), 6u);
+    EXPECT_EQ(count(console_.text(), "RQ Dev:04"), 0u); // below trace level 2
+}
+
 } // namespace
+

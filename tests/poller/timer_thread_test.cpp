@@ -11,8 +11,10 @@
 #include "platform/thread_create.h"
 #include "platform/version.h"
 #include "platform/wait.h"
+#include "platform/winsock.h"
 #include "poller/timer_thread.h"
 #include "runtime/worker_threads.h"
+#include "server/agent_port.h"
 #include "shared/allocation.h"
 #include "shared/debug_log.h"
 #include "shared/device_table.h"
@@ -49,6 +51,49 @@ class TimerSetUp : public ::testing::Test {
 
     ConsoleCapture console_;
 };
+
+// First in this program: the agent port opens once per process, and a
+// port opened by an earlier test would hide the failure.
+TEST_F(TimerSetUp, APortInUseMarksEverySnmpSlotAndTheSetUpGoesOn) {
+    if (pasive_udp_socket.load() != 0)
+        GTEST_SKIP() << "the agent port is already open in this process";
+    platform::WSADATA data;
+    platform::WSAStartup(platform::MAKEWORD(1, 1), &data);
+    const platform::SOCKET holder = platform::socket(platform::AF_INET, platform::SOCK_DGRAM, platform::IPPROTO_UDP);
+    platform::sockaddr_in at{};
+    at.sin_family = platform::AF_INET;
+    at.sin_addr.s_addr = platform::htonl(platform::INADDR_ANY);
+    std::uint16_t port = 0;
+    for (std::uint16_t candidate = 41000; candidate < 41200 && port == 0; ++candidate) {
+        at.sin_port = platform::htons(candidate);
+        if (platform::bind(holder, reinterpret_cast<const platform::sockaddr *>(&at), sizeof at) == 0)
+            port = candidate;
+    }
+    ASSERT_NE(port, 0);
+    INI.Network.Port = static_cast<std::uint16_t>(port + 4);
+    std::strncpy(ups(0, "UPS one", "BRAXO1-VEGA3000", 5).Port, "127.0.0.2", sizeof INI.UPS[0].Port);
+    ups(1, "serial", "BRIXO1234567", 1);
+    ups(2, "UPS two", "TARVO1234567", 5);
+    FillShared();
+    platform::closesocket(holder);
+
+    EXPECT_NE(console_.text().find("\n\rTCP/IP error: Maybe different Tarmisol running on machine! "),
+              std::string::npos)
+        << console_.text();
+    for (int slot : {0, 2}) {
+        const TDevice &record = *SM_DEV[slot];
+        EXPECT_EQ(record.CS, 255);
+        EXPECT_EQ(std::string(record.CommText), "! General error !");
+        EXPECT_EQ(std::string(record.StatusText), "Communication is lost !");
+        EXPECT_EQ(record.DataCS, 255);
+        EXPECT_EQ(std::string(record.DataCommText, 30), std::string("! General error !").append(13, '\0'));
+        EXPECT_EQ(std::string(record.DataStatusText, 30), std::string("Communication is lost !").append(7, '\0'));
+        EXPECT_EQ(record.SetupFlag, 1);
+    }
+    EXPECT_EQ(SM_DEV[1]->CS, 0); // not an SNMP slot
+    EXPECT_EQ(SM_DEV[1]->CommText[0], '\0');
+    EXPECT_EQ(SM_DEV[3]->CS, 0); // not in use
+}
 
 TEST_F(TimerSetUp, CopiesTheConfiguredDeviceIntoItsSlot) {
     TIniUps &entry = ups(3, "UPS hall", "BRAXO1-2000VA", 0x105);
