@@ -19,12 +19,12 @@
 #include "platform/handle.h"
 #include "platform/last_error.h"
 #include "platform/registry_hardware.h"
+#include "platform/state_file.h"
 
 namespace platform {
 
 namespace {
 
-constexpr const char *kDefaultStateDir = "/var/lib/oskavelde/scm";
 // Longest key name Windows takes, and the longest encoded name that still
 // leaves room for the '=' of a value file within a file name's 255 bytes.
 constexpr std::size_t kMaxKeyName = 255;
@@ -54,39 +54,7 @@ struct RegistryKey : KernelObject {
     const KeyPlace place;
 };
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string lowered(const std::string &name) {
-    std::string out(name);
-    for (char &c : out)
-        c = lower(c);
-    return out;
-}
-
-// The file name of a lower-cased name: letters, digits, '-', '_', '~' and
-// blank as they are, every other byte as %XX, so that no name becomes ".",
-// "..", a path or one of the layer's own file names.
-std::string encoded(const std::string &name) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (const char ch : name) {
-        const auto c = static_cast<unsigned char>(ch);
-        if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '~' ||
-            c == ' ') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
-
-std::string registry_root() {
-    const char *dir = std::getenv("OSKAVELDE_SCM_DIR");
-    return std::string(dir != nullptr && dir[0] != '\0' ? dir : kDefaultStateDir) + "/registry";
-}
+std::string registry_root() { return state_dir() + "/registry"; }
 
 bool is_standard(const std::vector<std::string> &path) {
     if (path.size() > kStandardDepth)
@@ -150,7 +118,7 @@ LONG resolve(HKEY key, LPCSTR subkey, KeyPlace &out, std::vector<std::string> *s
     out.hardware = is_hardware(out.path);
     out.folder = out.root;
     for (const std::string &name : out.path) {
-        const std::string file = encoded(name);
+        const std::string file = encoded_name(name);
         if (file.size() > kMaxEncodedName)
             return static_cast<LONG>(ERROR_INVALID_PARAMETER);
         out.folder += '/';
@@ -177,40 +145,6 @@ HKEY handle_of(KeyPlace place, REGSAM access) {
         handle_from_object(std::make_shared<RegistryKey>(std::move(place))));
 }
 
-// Writes bytes as the file name in folder, whole or not at all: a
-// temporary file in the same folder is written, synced and renamed over
-// the old file.
-LONG write_whole_file(const std::string &folder, const std::string &name,
-                      const std::string &bytes) {
-    std::string temp = folder + "/" + kOwnFilePrefix + "tmp.XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return from_errno(errno);
-    int err = 0;
-    if (::fchmod(fd, 0644) != 0)
-        err = errno;
-    for (std::size_t done = 0; err == 0 && done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            err = n < 0 ? errno : EIO;
-        else
-            done += static_cast<std::size_t>(n);
-    }
-    if (err == 0 && ::fsync(fd) != 0)
-        err = errno;
-    if (::close(fd) != 0 && err == 0)
-        err = errno;
-    if (err == 0 && ::rename(temp.c_str(), (folder + "/" + name).c_str()) != 0)
-        err = errno;
-    if (err != 0) {
-        ::unlink(temp.c_str());
-        return from_errno(err);
-    }
-    return static_cast<LONG>(ERROR_SUCCESS);
-}
-
 // Creates the folders of the root and of every key of the path that does
 // not have one yet; a key created here keeps its spelling. *created tells
 // whether the last key was created by this call.
@@ -220,19 +154,13 @@ LONG make_key_folders(const KeyPlace &key, const std::vector<std::string> &spell
         *created = false;
     // The state directory and the registry folder.
     const std::string &root = key.root;
-    for (std::size_t at = 1; at <= root.size(); ++at) {
-        if (at != root.size() && root[at] != '/')
-            continue;
-        const std::string dir = root.substr(0, at);
-        if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST)
-            return from_errno(errno);
-    }
-    if (!is_dir(root))
-        return static_cast<LONG>(ERROR_PATH_NOT_FOUND);
+    const DWORD made = make_folders(root);
+    if (made != ERROR_SUCCESS)
+        return static_cast<LONG>(made);
     std::string folder = root;
     for (std::size_t i = 0; i < key.path.size(); ++i) {
         folder += '/';
-        folder += encoded(key.path[i]);
+        folder += encoded_name(key.path[i]);
         if (::mkdir(folder.c_str(), 0755) == 0) {
             // The spelling is for people reading the folder; a key without
             // it still works.
@@ -260,16 +188,6 @@ std::uint32_t get_u32(const std::string &in, std::size_t at) {
     return v;
 }
 
-// FNV-1a: enough to tell a damaged value file from a sound one.
-std::uint32_t checksum(const std::string &bytes, std::size_t len) {
-    std::uint32_t h = 2166136261u;
-    for (std::size_t i = 0; i < len; ++i) {
-        h ^= static_cast<unsigned char>(bytes[i]);
-        h *= 16777619u;
-    }
-    return h;
-}
-
 // A value file: magic, type, name length and name, data length and data,
 // all lengths little-endian, then the checksum of everything before it.
 std::string value_record(DWORD type, const std::string &name, const BYTE *data, DWORD size) {
@@ -280,7 +198,7 @@ std::string value_record(DWORD type, const std::string &name, const BYTE *data, 
     put_u32(out, size);
     if (size > 0)
         out.append(reinterpret_cast<const char *>(data), size);
-    put_u32(out, checksum(out, out.size()));
+    put_u32(out, state_checksum(out.data(), out.size()));
     return out;
 }
 
@@ -290,32 +208,12 @@ bool read_value(const std::string &path, const std::string &lower_name, DWORD &t
                 std::string &data) {
     constexpr std::size_t kFixed = sizeof kMagic + 4 * 4;
     constexpr std::size_t kLargest = kFixed + kMaxEncodedName + registry_max_value_size;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat st {};
     std::string bytes;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 0 &&
-              static_cast<std::size_t>(st.st_size) >= kFixed &&
-              static_cast<std::size_t>(st.st_size) <= kLargest;
-    if (ok) {
-        bytes.resize(static_cast<std::size_t>(st.st_size));
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            done += static_cast<std::size_t>(n);
-        }
-        ok = done == bytes.size();
-    }
-    ::close(fd);
+    const bool ok = read_whole_file(path, bytes, kLargest) && bytes.size() >= kFixed;
     if (!ok || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0)
         return false;
     const std::size_t size = bytes.size();
-    if (get_u32(bytes, size - 4) != checksum(bytes, size - 4))
+    if (get_u32(bytes, size - 4) != state_checksum(bytes.data(), size - 4))
         return false;
     std::size_t at = sizeof kMagic;
     const DWORD stored_type = get_u32(bytes, at);
@@ -334,7 +232,7 @@ bool read_value(const std::string &path, const std::string &lower_name, DWORD &t
     return true;
 }
 
-std::string value_file(const std::string &lower_name) { return kValuePrefix + encoded(lower_name); }
+std::string value_file(const std::string &lower_name) { return kValuePrefix + encoded_name(lower_name); }
 
 } // namespace
 
@@ -412,7 +310,8 @@ LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD /*reserved*/, DWORD type, const
         if (made != static_cast<LONG>(ERROR_SUCCESS))
             return made;
     }
-    const LONG status = write_whole_file(place.folder, file, value_record(type, given, data, size));
+    const auto status =
+        static_cast<LONG>(write_whole_file(place.folder, file, value_record(type, given, data, size)));
     if (status == static_cast<LONG>(ERROR_FILE_NOT_FOUND))
         return static_cast<LONG>(ERROR_KEY_DELETED);
     return status;
