@@ -1,0 +1,41 @@
+// The processes of the service control manager: the recorded command line
+// taken apart, a service process started detached from the manager's
+// caller, and the test whether a recorded process still runs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/scm_records.h"
+#include "platform/win_types.h"
+
+namespace platform::scm {
+
+// The mark of a running process; false when there is none of that
+// identifier or it has ended and waits to be reaped.
+bool process_mark_of(int pid, ProcessMark &mark);
+
+// True while the marked process runs (same identifier, same start time,
+// not ended).
+bool process_alive(const ProcessMark &mark);
+
+// The program and its arguments of a recorded command line: a path in
+// double quotes runs to the closing quote, an unquoted one to the first
+// blank; the rest is split at blanks. False for an empty path or a quote
+// that is not closed.
+bool split_command_line(const std::string &command_line, std::vector<std::string> &argv);
+
+// Runs the program detached: in a session of its own, in the root folder,
+// standard streams on /dev/null, signals at their defaults, no descriptor
+// of the caller's, with the environment given (each "NAME=value"). The
+// caller never becomes its parent. Returns 0 with the new process's mark,
+// or the Win32 code of the failure (the program's own for one that cannot
+// be run, ERROR_SERVICE_REQUEST_TIMEOUT when it does not get as far as
+// running within 10 seconds).
+DWORD start_detached(const std::vector<std::string> &argv, const std::vector<std::string> &environment,
+                     ProcessMark &started);
+
+// Ends the marked process with SIGKILL if it still runs.
+void end_process(const ProcessMark &mark);
+
+} // namespace platform::scm
