@@ -19,6 +19,7 @@
 #include "runtime/stop_handlers.h"
 #include "runtime/terminal_services.h"
 #include "runtime/worker_threads.h"
+#include "service/service_commands.h"
 #include "shared/debug_log.h"
 #include "shared/directories.h"
 #include "shared/ini_record.h"
@@ -36,9 +37,13 @@ constexpr char kKervon[] = "/Kervon/";
 // abort.
 constexpr int kCaughtSignals[] = {SIGINT, SIGILL, SIGFPE, SIGSEGV, SIGTERM, SIGABRT};
 
+// In a service run the stop request reaches this very service, whose
+// handler runs the stop routine and reports it stopped before the request
+// returns.
 void load_failed() {
     MessageBoxWin("Cannot open initialization file!", "Error", 16);
     FreeLibraryWts();
+    CmdStopService();
     std::exit(2);
 }
 

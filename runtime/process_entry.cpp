@@ -1,7 +1,7 @@
 // WinMain: looks up the terminal-services entry points, takes the options
-// and runs the main cycle in the foreground, runs -quit, or hands the
-// process to the service control dispatcher. Arguments that match no
-// option exactly are passed over.
+// and runs the main cycle in the foreground, runs a service-management
+// option or -quit, or hands the process to the service control
+// dispatcher. Arguments that match no option exactly are passed over.
 #include "runtime/process_entry.h"
 
 #include <cstdio>
@@ -15,20 +15,30 @@
 #include "runtime/message_box.h"
 #include "runtime/terminal_services.h"
 #include "runtime/worker_threads.h"
+#include "service/service_commands.h"
+#include "service/service_main.h"
 #include "shared/debug_log.h"
 
 std::int32_t start_app = 0;
+char ProcessPriority[128] = {};
 
 namespace {
 
-char kServiceName[] = "Oskavelde";
-
-// The service entry is not part of this build yet; the dispatcher, which
-// no service control manager has started, never calls it.
 const platform::SERVICE_TABLE_ENTRYA ServiceDispatchTable[] = {
-    {kServiceName, nullptr},
+    {const_cast<char *>(kServiceName), ServiceMain},
     {nullptr, nullptr},
 };
+
+// -install and -install1: the group from the next argument, then a second
+// removal and installation when the first installation did not finish.
+void install_option(int n, int demand) {
+    const char *group = n + 1 < platform::ArgumentCount() ? platform::Argument(n + 1) : "";
+    std::snprintf(ProcessPriority, sizeof ProcessPriority, "%s", group);
+    if (CmdInstallService(demand) != 0) {
+        CmdRemoveService();
+        CmdInstallService(demand);
+    }
+}
 
 void debug_option(std::uint8_t levels, std::uint8_t to_file) {
     if (levels != 0) {
@@ -38,6 +48,33 @@ void debug_option(std::uint8_t levels, std::uint8_t to_file) {
     bDebug = 1;
     bDebugLog = to_file;
     start_app = 1;
+}
+
+// Performs an option after which the process ends; false for any other
+// argument.
+bool end_option(int n, const char *option) {
+    if (std::strcmp(option, "-install") == 0) {
+        install_option(n, 0);
+    } else if (std::strcmp(option, "-install1") == 0) {
+        install_option(n, 1);
+    } else if (std::strcmp(option, "-remove") == 0) {
+        CmdRemoveService();
+    } else if (std::strcmp(option, "-quit") == 0) {
+        platform::Sleep(1000);
+        StopService();
+    } else if (std::strcmp(option, "-stop") == 0) {
+        CmdStopService();
+        platform::Sleep(1000);
+    } else if (std::strcmp(option, "-start") == 0) {
+        CmdStartService();
+    } else if (std::strcmp(option, "-restart") == 0) {
+        CmdStopService();
+        platform::Sleep(2000);
+        CmdStartService();
+    } else {
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -54,9 +91,7 @@ int WinMain() {
             debug_option(0, 1);
         } else if (std::strcmp(option, "-logmax") == 0) {
             debug_option(10, 1);
-        } else if (std::strcmp(option, "-quit") == 0) {
-            platform::Sleep(1000);
-            StopService();
+        } else if (end_option(n, option)) {
             FreeLibraryWts();
             return 0;
         }

@@ -158,8 +158,12 @@ TEST(MainCycle, WithoutKervonIniShowsTheMessageAndEndsWithCodeTwo) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     ScratchDir empty;
     ::setenv("ALLUSERSPROFILE", empty.path().c_str(), 1);
+    // The stop request of the fatal path goes to a manager of the test's
+    // own, where no service is installed.
+    ::setenv("OSKAVELDE_SCM_DIR", empty.file("scm").c_str(), 1);
     LoadTerminalServices(); // as the process entry does
     EXPECT_EXIT(StartServiceA(), ::testing::ExitedWithCode(2), "^Error: Cannot open initialization file!\n$");
+    ::unsetenv("OSKAVELDE_SCM_DIR");
     ::unsetenv("ALLUSERSPROFILE");
 }
 

@@ -1,0 +1,54 @@
+// The steps the management commands share: the last-error report and the
+// wait for a service to stop.
+#include <cstdio>
+
+#include "platform/format_message.h"
+#include "platform/last_error.h"
+#include "platform/thread.h"
+#include "runtime/message_box.h"
+#include "service/service_commands.h"
+#include "service/service_main.h"
+#include "shared/debug_log.h"
+
+void WriteErrorText(platform::DWORD code, int box) {
+    char *text = nullptr;
+    const platform::DWORD length = platform::FormatMessageA(
+        platform::FORMAT_MESSAGE_FROM_SYSTEM | platform::FORMAT_MESSAGE_ALLOCATE_BUFFER, nullptr, code,
+        platform::MAKELANGID(platform::LANG_NEUTRAL, platform::SUBLANG_DEFAULT), reinterpret_cast<char *>(&text),
+        0, nullptr);
+    // A code without a text of its own is reported by its number.
+    char unknown[32];
+    const char *shown = text;
+    if (length == 0 || text == nullptr) {
+        std::snprintf(unknown, sizeof unknown, "Error %lu", static_cast<unsigned long>(code));
+        shown = unknown;
+    }
+    char line[512];
+    std::snprintf(line, sizeof line, "%s\n", shown);
+    printfc(line);
+    if (box != 0)
+        MessageBoxWin(shown, "Error", 0);
+    platform::LocalFree(text);
+}
+
+void WriteLastError(int box) { WriteErrorText(platform::GetLastError(), box); }
+
+void WaitServiceStop(platform::SC_HANDLE service) {
+    char line[128];
+    std::snprintf(line, sizeof line, "Stopping %s\n", kServiceDisplayName);
+    printfc(line);
+    platform::Sleep(1000);
+    platform::BOOL queried = platform::QueryServiceStatus(service, &ssStatus);
+    while (queried && ssStatus.dwCurrentState == platform::SERVICE_STOP_PENDING) {
+        printfc(".");
+        platform::Sleep(1000);
+        queried = platform::QueryServiceStatus(service, &ssStatus);
+    }
+    if (ssStatus.dwCurrentState == platform::SERVICE_STOPPED) {
+        std::snprintf(line, sizeof line, "%s stopped.\n", kServiceDisplayName);
+    } else {
+        WriteLastError(0);
+        std::snprintf(line, sizeof line, "%s failed to stop.\n", kServiceDisplayName);
+    }
+    printfc(line);
+}

@@ -1,0 +1,67 @@
+// CmdStartService and CmdStopService.
+#include <cstdio>
+
+#include "platform/last_error.h"
+#include "platform/service_control.h"
+#include "platform/thread.h"
+#include "service/service_commands.h"
+#include "service/service_main.h"
+#include "shared/debug_log.h"
+
+void CmdStopService() {
+    const platform::SC_HANDLE manager = platform::OpenSCManagerA(nullptr, nullptr, platform::SC_MANAGER_ALL_ACCESS);
+    // Taken before the next line is written, which may set it again.
+    const platform::DWORD open_error = platform::GetLastError();
+    printfc("\n\rCmdStopService-start");
+    if (manager == nullptr) {
+        WriteErrorText(open_error, 1);
+        printfc("OpenSCManager failed - ");
+    } else {
+        printfc("\n\rCmdStopService SERVICE_CONTROL_STOP");
+        const platform::SC_HANDLE service =
+            platform::OpenServiceA(manager, kServiceName, platform::SERVICE_STOP | platform::SERVICE_QUERY_STATUS);
+        if (service == nullptr) {
+            WriteLastError(0);
+            printfc("OpenService failed - ");
+            platform::CloseServiceHandle(manager);
+        } else {
+            // A refused stop (the service does not run) passes silently.
+            if (platform::ControlService(service, platform::SERVICE_CONTROL_STOP, &ssStatus))
+                WaitServiceStop(service);
+            platform::CloseServiceHandle(service);
+            platform::CloseServiceHandle(manager);
+        }
+    }
+    platform::Sleep(1000);
+    printfc("\n\rCmdStopService-end");
+}
+
+void CmdStartService() {
+    const platform::SC_HANDLE manager = platform::OpenSCManagerA(nullptr, nullptr, platform::SC_MANAGER_ALL_ACCESS);
+    if (manager == nullptr) {
+        WriteLastError(1);
+        printfc("OpenSCManager failed - ");
+        platform::Sleep(1000);
+        return;
+    }
+    printfc("\nStart service (CmdStartService)\n");
+    const platform::SC_HANDLE service = platform::OpenServiceA(manager, kServiceName, platform::SERVICE_START);
+    if (service == nullptr) {
+        WriteLastError(1);
+        printfc("OpenService failed - ");
+        platform::CloseServiceHandle(manager);
+        platform::Sleep(1000);
+        return;
+    }
+    if (!platform::StartServiceA(service, 0, nullptr)) {
+        const platform::DWORD start_error = platform::GetLastError();
+        CmdStopService();
+        WriteErrorText(start_error, 1);
+        char line[128];
+        std::snprintf(line, sizeof line, "%s failed to start.\n", kServiceDisplayName);
+        printfc(line);
+    }
+    platform::CloseServiceHandle(service);
+    platform::CloseServiceHandle(manager);
+    platform::Sleep(1000);
+}
