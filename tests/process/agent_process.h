@@ -1,7 +1,9 @@
 // The real oskavelde binary as a process of its own for the whole-process
 // tests: a data directory of its own (ALLUSERSPROFILE pointing at a fresh
-// folder with a Kervon/ subfolder), standard output and standard error
-// caught in files, signals, and the exit status with a time limit.
+// folder with a Kervon/ subfolder), a service control manager state
+// directory of its own (OSKAVELDE_SCM_DIR, the folder's scm/ unless a test
+// gives another), standard output and standard error caught in files,
+// signals, and the exit status with a time limit.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -46,12 +48,42 @@ class AgentProcess {
 
     void write_ini(const std::string &text) const { write_file_bytes(data_file("kervon.ini"), text); }
 
+    // The program that the next start runs in place of the agent's binary.
+    void set_program(const std::string &path) { program_ = path; }
+
+    // An environment entry for the next start, in place of the inherited
+    // one of that name (ALLUSERSPROFILE and OSKAVELDE_SCM_DIR included).
+    void set_environment(const std::string &name, const std::string &value) {
+        for (auto &entry : extra_env_)
+            if (entry.compare(0, name.size() + 1, name + "=") == 0) {
+                entry = name + "=" + value;
+                return;
+            }
+        extra_env_.push_back(name + "=" + value);
+    }
+
     // Starts the binary with the arguments; false when it cannot be started.
     bool start(const std::vector<std::string> &args) {
+        std::vector<std::string> extra{"ALLUSERSPROFILE=" + dir_.path(), "OSKAVELDE_SCM_DIR=" + dir_.file("scm")};
+        for (const auto &entry : extra_env_) {
+            const std::string name = entry.substr(0, entry.find('=') + 1);
+            bool replaced = false;
+            for (auto &given : extra)
+                if (given.compare(0, name.size(), name) == 0) {
+                    given = entry;
+                    replaced = true;
+                }
+            if (!replaced)
+                extra.push_back(entry);
+        }
         std::vector<std::string> env_text;
         bool tsan_options = false;
         for (char **e = environ; *e != nullptr; ++e) {
-            if (std::strncmp(*e, "ALLUSERSPROFILE=", 16) == 0)
+            bool overridden = false;
+            for (const auto &given : extra)
+                if (std::strncmp(*e, given.c_str(), given.find('=') + 1) == 0)
+                    overridden = true;
+            if (overridden)
                 continue;
             env_text.emplace_back(*e);
             // ThreadSanitizer pauses a second at exit by default; the time
@@ -63,13 +95,13 @@ class AgentProcess {
         }
         if (!tsan_options)
             env_text.emplace_back("TSAN_OPTIONS=atexit_sleep_ms=0");
-        env_text.push_back("ALLUSERSPROFILE=" + dir_.path());
+        env_text.insert(env_text.end(), extra.begin(), extra.end());
         std::vector<char *> env;
         for (auto &e : env_text)
             env.push_back(e.data());
         env.push_back(nullptr);
 
-        std::vector<std::string> argv_text{binary()};
+        std::vector<std::string> argv_text{program_.empty() ? binary() : program_};
         argv_text.insert(argv_text.end(), args.begin(), args.end());
         std::vector<char *> argv;
         for (auto &a : argv_text)
@@ -153,6 +185,8 @@ class AgentProcess {
 
   private:
     ScratchDir dir_;
+    std::vector<std::string> extra_env_;
+    std::string program_;
     pid_t pid_ = -1;
     Clock::time_point started_{};
     Clock::time_point ended_{};

@@ -1,0 +1,365 @@
+// The service control manager on its own: service records (creation,
+// opening by any case, deletion with the registry key, damaged records),
+// the start of a recorded program and its failures, controls handed to a
+// running service's handler one at a time on its dispatcher thread, a
+// handler that takes long or dies, a service process that dies without a
+// report, the dispatcher outside the manager, and the message texts.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "platform/format_message.h"
+#include "platform/module.h"
+#include "platform/registry.h"
+#include "platform/service_control.h"
+#include "platform/service_dispatcher.h"
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+const std::string kStub = std::string(OSK_BINARY_DIR) + "/tests/scm_test_service";
+
+class Manager : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // Started services become this process's children once their
+        // starter has gone, so that their exit codes can be read.
+        ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+        ::setenv("OSKAVELDE_SCM_DIR", state_.path().c_str(), 1);
+        manager_ = platform::OpenSCManagerA(nullptr, nullptr, platform::SC_MANAGER_ALL_ACCESS);
+        ASSERT_NE(manager_, nullptr);
+    }
+    void TearDown() override {
+        for (platform::SC_HANDLE service : services_) {
+            const int pid = pid_of(service);
+            if (pid > 0) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, nullptr, 0);
+            }
+            platform::CloseServiceHandle(service);
+        }
+        platform::CloseServiceHandle(manager_);
+        ::unsetenv("OSKAVELDE_SCM_DIR");
+    }
+
+    platform::SC_HANDLE create(const char *name, const std::string &path, platform::DWORD start_type = 3) {
+        platform::SC_HANDLE service = platform::CreateServiceA(
+            manager_, name, "Test service", platform::SERVICE_ALL_ACCESS, platform::SERVICE_WIN32_OWN_PROCESS,
+            start_type, platform::SERVICE_ERROR_NORMAL, path.c_str(), "", nullptr, nullptr, nullptr, nullptr);
+        if (service != nullptr)
+            services_.push_back(service);
+        return service;
+    }
+
+    // A running stub service named name.
+    platform::SC_HANDLE running_stub(const char *name, const std::string &arguments = {}) {
+        platform::SC_HANDLE service = create(name, kStub + " " + name + arguments);
+        if (service == nullptr || !platform::StartServiceA(service, 0, nullptr))
+            return nullptr;
+        const auto until = Clock::now() + 10s;
+        while (state_of(service) != platform::SERVICE_RUNNING && Clock::now() < until)
+            std::this_thread::sleep_for(10ms);
+        return state_of(service) == platform::SERVICE_RUNNING ? service : nullptr;
+    }
+
+    static platform::SERVICE_STATUS_PROCESS status_of(platform::SC_HANDLE service) {
+        platform::SERVICE_STATUS_PROCESS s{};
+        platform::DWORD needed = 0;
+        platform::QueryServiceStatusEx(service, platform::SC_STATUS_PROCESS_INFO,
+                                       reinterpret_cast<platform::BYTE *>(&s), sizeof s, &needed);
+        return s;
+    }
+    static platform::DWORD state_of(platform::SC_HANDLE service) { return status_of(service).dwCurrentState; }
+    static int pid_of(platform::SC_HANDLE service) { return static_cast<int>(status_of(service).dwProcessId); }
+
+    static int exit_code(int pid) {
+        int status = 0;
+        if (::waitpid(pid, &status, 0) != pid)
+            return -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+    ScratchDir state_;
+    platform::SC_HANDLE manager_ = nullptr;
+    std::vector<platform::SC_HANDLE> services_;
+};
+
+TEST_F(Manager, RecordsOpensByAnyCaseAndDeletesWithTheRegistryKey) {
+    ASSERT_NE(create("TestSvc", "/opt/test svc/run", 2), nullptr);
+    EXPECT_EQ(create("testsvc", "/other"), nullptr);
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_SERVICE_EXISTS);
+
+    platform::SC_HANDLE opened = platform::OpenServiceA(manager_, "TESTSVC", platform::SERVICE_ALL_ACCESS);
+    ASSERT_NE(opened, nullptr);
+    services_.push_back(opened);
+    alignas(8) char buffer[1024];
+    auto *config = reinterpret_cast<platform::QUERY_SERVICE_CONFIGA *>(buffer);
+    platform::DWORD needed = 0;
+    EXPECT_FALSE(platform::QueryServiceConfigA(opened, config, sizeof(platform::QUERY_SERVICE_CONFIGA), &needed));
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_INSUFFICIENT_BUFFER);
+    ASSERT_TRUE(platform::QueryServiceConfigA(opened, config, needed, &needed));
+    EXPECT_STREQ(config->lpBinaryPathName, "/opt/test svc/run");
+    EXPECT_STREQ(config->lpDisplayName, "Test service");
+    EXPECT_STREQ(config->lpServiceStartName, "LocalSystem");
+    EXPECT_EQ(config->dwStartType, 2u);
+    platform::SERVICE_STATUS status{};
+    ASSERT_TRUE(platform::QueryServiceStatus(opened, &status));
+    EXPECT_EQ(status.dwCurrentState, platform::SERVICE_STOPPED);
+
+    platform::HKEY key = nullptr;
+    ASSERT_EQ(platform::RegOpenKeyExA(platform::HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\TestSvc", 0,
+                                      platform::KEY_READ, &key),
+              0);
+    platform::RegCloseKey(key);
+    ASSERT_TRUE(platform::DeleteServiceA(opened));
+    EXPECT_EQ(platform::RegOpenKeyExA(platform::HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\TestSvc", 0,
+                                      platform::KEY_READ, &key),
+              2);
+    EXPECT_EQ(platform::OpenServiceA(manager_, "TestSvc", platform::SERVICE_ALL_ACCESS), nullptr);
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_SERVICE_DOES_NOT_EXIST);
+    EXPECT_FALSE(platform::DeleteServiceA(opened));
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_SERVICE_DOES_NOT_EXIST);
+}
+
+TEST_F(Manager, RefusesBadNamesAndParameters) {
+    for (const char *name : {"", "a/b", "a\\b", "tab\there"}) {
+        EXPECT_EQ(create(name, "/bin/true"), nullptr) << name;
+        EXPECT_EQ(platform::GetLastError(), platform::ERROR_INVALID_NAME) << name;
+    }
+    EXPECT_EQ(create("Svc", ""), nullptr);
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(create("Svc", "/bin/true\nstart_type=2"), nullptr);
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(create("Svc", "/bin/true", 5), nullptr);
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_INVALID_PARAMETER);
+}
+
+class DamagedRecord : public Manager, public ::testing::WithParamInterface<int> {};
+
+TEST_P(DamagedRecord, ReadsAsMissing) {
+    ASSERT_NE(create("Svc", "/bin/true"), nullptr);
+    const std::string path = state_.path() + "/services/svc.service";
+    std::string record = read_file_bytes(path);
+    ASSERT_FALSE(record.empty());
+    switch (GetParam()) {
+    case 0: record.resize(record.size() / 2); break;               // cut short
+    case 1: record[record.find("start_type=") + 11] = '2'; break;  // changed
+    case 2: record.clear(); break;                                  // empty
+    }
+    write_file_bytes(path, record);
+    EXPECT_EQ(platform::OpenServiceA(manager_, "Svc", platform::SERVICE_ALL_ACCESS), nullptr);
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_SERVICE_DOES_NOT_EXIST);
+    EXPECT_NE(create("Svc", "/bin/false"), nullptr); // and a new one takes its place
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, DamagedRecord, ::testing::Values(0, 1, 2));
+
+TEST_F(Manager, AStateDirectoryThatCannotBeWrittenAllowsReadingOnly) {
+    ScratchDir other;
+    write_file_bytes(other.file("file"), "x");
+    ::setenv("OSKAVELDE_SCM_DIR", other.file("file/scm").c_str(), 1);
+    EXPECT_EQ(platform::OpenSCManagerA(nullptr, nullptr, platform::SC_MANAGER_ALL_ACCESS), nullptr);
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_ACCESS_DENIED);
+    platform::SC_HANDLE reader = platform::OpenSCManagerA(nullptr, nullptr, platform::SC_MANAGER_CONNECT);
+    ASSERT_NE(reader, nullptr);
+    EXPECT_EQ(platform::OpenServiceA(reader, "Svc", platform::SERVICE_QUERY_STATUS), nullptr);
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_SERVICE_DOES_NOT_EXIST);
+    EXPECT_FALSE(platform::CloseServiceHandle(nullptr));
+    EXPECT_TRUE(platform::CloseServiceHandle(reader));
+}
+
+struct StartFailure {
+    const char *name;
+    std::string path;
+    platform::DWORD error;
+};
+
+class StartFails : public Manager, public ::testing::WithParamInterface<StartFailure> {};
+
+TEST_P(StartFails, WithTheErrorAndLeavesTheServiceStopped) {
+    platform::SC_HANDLE service = create("Svc", GetParam().path);
+    ASSERT_NE(service, nullptr);
+    const auto started = Clock::now();
+    EXPECT_FALSE(platform::StartServiceA(service, 0, nullptr));
+    EXPECT_EQ(platform::GetLastError(), GetParam().error);
+    EXPECT_LT(Clock::now() - started, 5s); // a program that ends is not waited for
+    const platform::SERVICE_STATUS_PROCESS s = status_of(service);
+    EXPECT_EQ(s.dwCurrentState, platform::SERVICE_STOPPED);
+    EXPECT_EQ(s.dwProcessId, 0u);
+    platform::SERVICE_STATUS status{};
+    EXPECT_FALSE(platform::ControlService(service, platform::SERVICE_CONTROL_STOP, &status));
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_SERVICE_NOT_ACTIVE);
+    EXPECT_EQ(status.dwCurrentState, platform::SERVICE_STOPPED);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Programs, StartFails,
+    ::testing::Values(StartFailure{"Missing", "/nonexistent/program", platform::ERROR_FILE_NOT_FOUND},
+                      StartFailure{"NotAService", "/bin/true", platform::ERROR_SERVICE_REQUEST_TIMEOUT},
+                      StartFailure{"OtherServiceName", kStub + " SomeOtherName", platform::ERROR_SERVICE_NOT_IN_EXE},
+                      StartFailure{"UnclosedQuote", "\"/bin/true", platform::ERROR_FILE_NOT_FOUND}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(Manager, StartsTheProgramDetachedAndRefusesASecondStart) {
+    platform::SC_HANDLE service = running_stub("Stub");
+    ASSERT_NE(service, nullptr);
+    const int pid = pid_of(service);
+    ASSERT_GT(pid, 0);
+    EXPECT_NE(::getsid(pid), ::getsid(0)); // a session of its own
+    EXPECT_FALSE(platform::StartServiceA(service, 0, nullptr));
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_SERVICE_ALREADY_RUNNING);
+
+    platform::SERVICE_STATUS status{};
+    ASSERT_TRUE(platform::ControlService(service, platform::SERVICE_CONTROL_STOP, &status));
+    EXPECT_EQ(status.dwCurrentState, platform::SERVICE_STOPPED);
+    EXPECT_EQ(status.dwServiceSpecificExitCode, 0u); // one at a time, on the dispatcher's thread
+    EXPECT_EQ(exit_code(pid), 0);
+    EXPECT_FALSE(platform::ControlService(service, platform::SERVICE_CONTROL_STOP, &status));
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_SERVICE_NOT_ACTIVE);
+}
+
+TEST_F(Manager, AStopReturnsOnceASlowHandlerHasReturned) {
+    platform::SC_HANDLE service = running_stub("Slow", " 2500");
+    ASSERT_NE(service, nullptr);
+    const int pid = pid_of(service);
+    const auto started = Clock::now();
+    platform::SERVICE_STATUS status{};
+    ASSERT_TRUE(platform::ControlService(service, platform::SERVICE_CONTROL_STOP, &status));
+    EXPECT_GE(Clock::now() - started, 2500ms);
+    EXPECT_EQ(status.dwCurrentState, platform::SERVICE_STOPPED);
+    EXPECT_EQ(exit_code(pid), 0);
+}
+
+TEST_F(Manager, ControlsReachTheHandlerOneAtATime) {
+    platform::SC_HANDLE service = running_stub("Busy");
+    ASSERT_NE(service, nullptr);
+    bool results[3] = {};
+    const auto started = Clock::now();
+    std::thread senders[3];
+    for (int i = 0; i < 3; ++i)
+        senders[i] = std::thread([&, i] {
+            platform::SERVICE_STATUS s{};
+            results[i] = platform::ControlService(service, 201, &s);
+        });
+    for (auto &t : senders)
+        t.join();
+    EXPECT_GE(Clock::now() - started, 1500ms);
+    for (bool ok : results)
+        EXPECT_TRUE(ok);
+    platform::SERVICE_STATUS status{};
+    ASSERT_TRUE(platform::ControlService(service, platform::SERVICE_CONTROL_INTERROGATE, &status));
+    EXPECT_EQ(status.dwServiceSpecificExitCode, 0u);
+}
+
+TEST_F(Manager, AServiceThatDiesInItsHandlerReadsAsStopped) {
+    platform::SC_HANDLE service = running_stub("Dies");
+    ASSERT_NE(service, nullptr);
+    const int pid = pid_of(service);
+    platform::SERVICE_STATUS status{};
+    EXPECT_FALSE(platform::ControlService(service, 200, &status));
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_PROCESS_ABORTED);
+    EXPECT_EQ(exit_code(pid), 3);
+    ASSERT_TRUE(platform::QueryServiceStatus(service, &status));
+    EXPECT_EQ(status.dwCurrentState, platform::SERVICE_STOPPED);
+    EXPECT_EQ(status.dwWin32ExitCode, platform::ERROR_PROCESS_ABORTED);
+    // It can be started again.
+    ASSERT_TRUE(platform::StartServiceA(service, 0, nullptr));
+}
+
+TEST_F(Manager, AServiceKilledWithoutAReportReadsAsStopped) {
+    platform::SC_HANDLE service = running_stub("Killed");
+    ASSERT_NE(service, nullptr);
+    const int pid = pid_of(service);
+    ::kill(pid, SIGKILL);
+    EXPECT_EQ(exit_code(pid), 128 + SIGKILL);
+    const platform::SERVICE_STATUS_PROCESS s = status_of(service);
+    EXPECT_EQ(s.dwCurrentState, platform::SERVICE_STOPPED);
+    EXPECT_EQ(s.dwWin32ExitCode, platform::ERROR_PROCESS_ABORTED);
+    EXPECT_EQ(s.dwProcessId, 0u);
+    platform::SERVICE_STATUS status{};
+    EXPECT_FALSE(platform::ControlService(service, platform::SERVICE_CONTROL_STOP, &status));
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_SERVICE_NOT_ACTIVE);
+}
+
+TEST_F(Manager, ControlsNeedTheirRightsAndAKnownCode) {
+    platform::SC_HANDLE service = running_stub("Rights");
+    ASSERT_NE(service, nullptr);
+    platform::SC_HANDLE query_only = platform::OpenServiceA(manager_, "Rights", platform::SERVICE_QUERY_STATUS);
+    ASSERT_NE(query_only, nullptr);
+    platform::SERVICE_STATUS status{};
+    EXPECT_FALSE(platform::ControlService(query_only, platform::SERVICE_CONTROL_STOP, &status));
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(platform::StartServiceA(query_only, 0, nullptr));
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_ACCESS_DENIED);
+    platform::CloseServiceHandle(query_only);
+    EXPECT_FALSE(platform::ControlService(service, 0, &status));
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(platform::ControlService(service, platform::SERVICE_CONTROL_PAUSE, &status));
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_INVALID_SERVICE_CONTROL);
+    EXPECT_EQ(status.dwCurrentState, platform::SERVICE_RUNNING);
+}
+
+TEST(Dispatcher, OutsideTheManagerFailsAtOnce) {
+    static char name[] = "Svc";
+    const platform::SERVICE_TABLE_ENTRYA table[] = {{name, [](platform::DWORD, platform::LPSTR *) {}},
+                                                    {nullptr, nullptr}};
+    ::unsetenv("OSKAVELDE_SCM_CONNECT");
+    EXPECT_FALSE(platform::StartServiceCtrlDispatcherA(table));
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_FAILED_SERVICE_CONTROLLER_CONNECT);
+    ScratchDir dir;
+    ::setenv("OSKAVELDE_SCM_CONNECT", dir.file("nobody.start").c_str(), 1);
+    EXPECT_FALSE(platform::StartServiceCtrlDispatcherA(table));
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_FAILED_SERVICE_CONTROLLER_CONNECT);
+    ::unsetenv("OSKAVELDE_SCM_CONNECT");
+    EXPECT_EQ(platform::RegisterServiceCtrlHandlerExA(
+                  "Svc", [](platform::DWORD, platform::DWORD, platform::LPVOID, platform::LPVOID) { return 0u; },
+                  nullptr),
+              nullptr);
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_SERVICE_NOT_IN_EXE);
+    platform::SERVICE_STATUS status{};
+    EXPECT_FALSE(platform::SetServiceStatus(nullptr, &status));
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_INVALID_HANDLE);
+}
+
+TEST(MessageText, EveryCodeOfTheLayerHasOne) {
+    const platform::DWORD codes[] = {0,    2,    3,    4,    5,    6,    8,    13,   31,   80,   87,   122,
+                                     123,  126,  127,  183,  203,  206,  234,  1018, 1052, 1053, 1055, 1056,
+                                     1060, 1061, 1062, 1063, 1067, 1073, 1083, 1305, 1400, 1444};
+    const platform::DWORD flags = platform::FORMAT_MESSAGE_FROM_SYSTEM | platform::FORMAT_MESSAGE_ALLOCATE_BUFFER;
+    for (const platform::DWORD code : codes) {
+        char *text = nullptr;
+        const platform::DWORD length =
+            platform::FormatMessageA(flags, nullptr, code, 0x400, reinterpret_cast<char *>(&text), 0, nullptr);
+        ASSERT_NE(length, 0u) << code;
+        EXPECT_EQ(std::strlen(text), length);
+        EXPECT_EQ(std::strchr(text, '\n'), nullptr);
+        platform::LocalFree(text);
+    }
+    char small[8];
+    EXPECT_EQ(platform::FormatMessageA(platform::FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 1073, 0, small, sizeof small,
+                                       nullptr),
+              0u);
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_INSUFFICIENT_BUFFER);
+    char text[128];
+    EXPECT_EQ(platform::FormatMessageA(platform::FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 4242, 0, text, sizeof text,
+                                       nullptr),
+              0u);
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_MR_MID_NOT_FOUND);
+    EXPECT_GT(platform::FormatMessageA(platform::FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 1056, 0, text, sizeof text,
+                                       nullptr),
+              0u);
+    EXPECT_STREQ(text, "The service is already running.");
+}
+
+} // namespace

@@ -1,0 +1,91 @@
+// scm_test_service: a small service for the tests of the service control
+// manager, run by the manager like the agent's own service.
+//
+// Usage: scm_test_service NAME [STOP_DELAY_MS]
+//
+// Its service NAME reports itself running (accepting the stop control) and
+// then waits. Its handler:
+//   stop (1)      waits STOP_DELAY_MS (0 when not given), then reports
+//                 stopped; the dispatcher then returns and the program
+//                 ends with exit code 0
+//   200           ends the process at once with exit code 3, inside the
+//                 handler and without a report
+//   201           takes half a second and reports the status again
+//   any other     reports the status again
+// Every report carries in dwServiceSpecificExitCode what the handler has
+// seen so far: 1 when it was entered while it was still running for an
+// earlier control, 2 when it ran on another thread than the dispatcher's
+// (the program's main thread).
+// Without the manager (no OSKAVELDE_SCM_CONNECT) it ends with exit code 1.
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+
+#include "platform/event.h"
+#include "platform/service_dispatcher.h"
+#include "platform/thread.h"
+#include "platform/wait.h"
+
+namespace {
+
+platform::SERVICE_STATUS_HANDLE g_handle = nullptr;
+platform::SERVICE_STATUS g_status{};
+platform::DWORD g_stop_delay = 0;
+std::atomic<bool> g_in_handler{false};
+std::atomic<platform::DWORD> g_seen{0};
+char g_name[300] = {};
+
+void report() {
+    g_status.dwServiceSpecificExitCode = g_seen;
+    platform::SetServiceStatus(g_handle, &g_status);
+}
+
+platform::DWORD handler(platform::DWORD control, platform::DWORD, platform::LPVOID, platform::LPVOID) {
+    if (g_in_handler.exchange(true))
+        g_seen |= 1;
+    if (::syscall(SYS_gettid) != ::getpid())
+        g_seen |= 2;
+    switch (control) {
+    case platform::SERVICE_CONTROL_STOP:
+        platform::Sleep(g_stop_delay);
+        g_status.dwCurrentState = platform::SERVICE_STOPPED;
+        break;
+    case 200:
+        ::_exit(3);
+    case 201:
+        platform::Sleep(500);
+        break;
+    default:
+        break;
+    }
+    report();
+    g_in_handler = false;
+    return platform::NO_ERROR;
+}
+
+void service_main(platform::DWORD, platform::LPSTR *) {
+    g_handle = platform::RegisterServiceCtrlHandlerExA(g_name, handler, nullptr);
+    if (g_handle == nullptr)
+        return;
+    g_status = platform::SERVICE_STATUS{platform::SERVICE_WIN32_OWN_PROCESS, platform::SERVICE_RUNNING,
+                                        platform::SERVICE_ACCEPT_STOP, 0, 0, 0, 0};
+    report();
+    // The service's work: nothing until the process ends.
+    const platform::HANDLE forever = platform::CreateEventA(nullptr, platform::TRUE, platform::FALSE, nullptr);
+    platform::WaitForSingleObject(forever, platform::INFINITE);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc < 2 || argc > 3)
+        return 2;
+    for (int i = 0; argv[1][i] != '\0' && i + 1 < static_cast<int>(sizeof g_name); ++i)
+        g_name[i] = argv[1][i];
+    if (argc == 3)
+        g_stop_delay = static_cast<platform::DWORD>(std::strtoul(argv[2], nullptr, 10));
+    const platform::SERVICE_TABLE_ENTRYA table[] = {{g_name, service_main}, {nullptr, nullptr}};
+    return platform::StartServiceCtrlDispatcherA(table) ? 0 : 1;
+}
