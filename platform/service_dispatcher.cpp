@@ -156,6 +156,25 @@ DWORD join_manager(const SERVICE_TABLE_ENTRYA *table, const char *connect_path, 
     return error;
 }
 
+// Either form of the handler, for the service that the dispatcher runs.
+SERVICE_STATUS_HANDLE register_handler(LPCSTR service_name, LPHANDLER_FUNCTION handler,
+                                       LPHANDLER_FUNCTION_EX handler_ex, LPVOID context, bool given) {
+    ServiceStatusRecord &r = service_record();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    if (!r.active || service_name == nullptr || ::strcasecmp(service_name, r.name.c_str()) != 0) {
+        SetLastError(ERROR_SERVICE_NOT_IN_EXE);
+        return nullptr;
+    }
+    if (!given) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    r.handler = handler;
+    r.handler_ex = handler_ex;
+    r.context = context;
+    return &r;
+}
+
 } // namespace
 
 BOOL StartServiceCtrlDispatcherA(const SERVICE_TABLE_ENTRYA *table) {
@@ -244,38 +263,12 @@ BOOL StartServiceCtrlDispatcherA(const SERVICE_TABLE_ENTRYA *table) {
 }
 
 SERVICE_STATUS_HANDLE RegisterServiceCtrlHandlerA(LPCSTR service_name, LPHANDLER_FUNCTION handler) {
-    ServiceStatusRecord &r = service_record();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    if (!r.active || service_name == nullptr || ::strcasecmp(service_name, r.name.c_str()) != 0) {
-        SetLastError(ERROR_SERVICE_NOT_IN_EXE);
-        return nullptr;
-    }
-    if (handler == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    r.handler = handler;
-    r.handler_ex = nullptr;
-    r.context = nullptr;
-    return &r;
+    return register_handler(service_name, handler, nullptr, nullptr, handler != nullptr);
 }
 
 SERVICE_STATUS_HANDLE RegisterServiceCtrlHandlerExA(LPCSTR service_name, LPHANDLER_FUNCTION_EX handler,
                                                     LPVOID context) {
-    ServiceStatusRecord &r = service_record();
-    std::lock_guard<std::mutex> lock(r.mutex);
-    if (!r.active || service_name == nullptr || ::strcasecmp(service_name, r.name.c_str()) != 0) {
-        SetLastError(ERROR_SERVICE_NOT_IN_EXE);
-        return nullptr;
-    }
-    if (handler == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    r.handler = nullptr;
-    r.handler_ex = handler;
-    r.context = context;
-    return &r;
+    return register_handler(service_name, nullptr, handler, context, handler != nullptr);
 }
 
 BOOL SetServiceStatus(SERVICE_STATUS_HANDLE handle, const SERVICE_STATUS *status) {

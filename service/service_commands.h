@@ -47,6 +47,15 @@ void WriteLastError(int box);
 // The same report for a code taken earlier.
 void WriteErrorText(platform::DWORD code, int box);
 
+// Opens the service with the rights asked for. On failure: the last-error
+// report (with a box when box is non-zero), "OpenService failed - ", the
+// manager's handle closed, and null.
+platform::SC_HANDLE OpenAgentService(platform::SC_HANDLE manager, platform::DWORD access, int box);
+
+// Sends the stop control and, when the manager accepts it, waits for the
+// stop; a refused stop (the service does not run) passes silently.
+void StopAndWait(platform::SC_HANDLE service);
+
 // After an accepted stop control: "Stopping", a dot a second while the
 // service is stopping, then "stopped" or the report and "failed to stop".
 void WaitServiceStop(platform::SC_HANDLE service);

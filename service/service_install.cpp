@@ -9,7 +9,6 @@
 #include "platform/thread.h"
 #include "runtime/process_entry.h"
 #include "service/service_commands.h"
-#include "service/service_main.h"
 #include "shared/debug_log.h"
 
 namespace {
@@ -143,16 +142,9 @@ void CmdRemoveService() {
         WriteLastError(1);
         printfc("OpenSCManager failed - ");
     } else {
-        const platform::SC_HANDLE service = platform::OpenServiceA(manager, kServiceName, platform::SERVICE_ALL_ACCESS);
-        if (service == nullptr) {
-            WriteLastError(0);
-            printfc("OpenService failed - ");
-            platform::CloseServiceHandle(manager);
-        } else {
-            // A refused stop (the service does not run) goes straight on to
-            // the deletion.
-            if (platform::ControlService(service, platform::SERVICE_CONTROL_STOP, &ssStatus))
-                WaitServiceStop(service);
+        const platform::SC_HANDLE service = OpenAgentService(manager, platform::SERVICE_ALL_ACCESS, 0);
+        if (service != nullptr) {
+            StopAndWait(service);
             delete_service(service);
             platform::CloseServiceHandle(service);
             platform::CloseServiceHandle(manager);

@@ -1,5 +1,5 @@
-// The steps the management commands share: the last-error report and the
-// wait for a service to stop.
+// The steps the management commands share: the last-error report, the
+// opening of the service and the wait for a service to stop.
 #include <cstdio>
 
 #include "platform/format_message.h"
@@ -32,6 +32,21 @@ void WriteErrorText(platform::DWORD code, int box) {
 }
 
 void WriteLastError(int box) { WriteErrorText(platform::GetLastError(), box); }
+
+platform::SC_HANDLE OpenAgentService(platform::SC_HANDLE manager, platform::DWORD access, int box) {
+    const platform::SC_HANDLE service = platform::OpenServiceA(manager, kServiceName, access);
+    if (service == nullptr) {
+        WriteLastError(box);
+        printfc("OpenService failed - ");
+        platform::CloseServiceHandle(manager);
+    }
+    return service;
+}
+
+void StopAndWait(platform::SC_HANDLE service) {
+    if (platform::ControlService(service, platform::SERVICE_CONTROL_STOP, &ssStatus))
+        WaitServiceStop(service);
+}
 
 void WaitServiceStop(platform::SC_HANDLE service) {
     char line[128];

@@ -5,7 +5,6 @@
 #include "platform/service_control.h"
 #include "platform/thread.h"
 #include "service/service_commands.h"
-#include "service/service_main.h"
 #include "shared/debug_log.h"
 
 void CmdStopService() {
@@ -19,15 +18,9 @@ void CmdStopService() {
     } else {
         printfc("\n\rCmdStopService SERVICE_CONTROL_STOP");
         const platform::SC_HANDLE service =
-            platform::OpenServiceA(manager, kServiceName, platform::SERVICE_STOP | platform::SERVICE_QUERY_STATUS);
-        if (service == nullptr) {
-            WriteLastError(0);
-            printfc("OpenService failed - ");
-            platform::CloseServiceHandle(manager);
-        } else {
-            // A refused stop (the service does not run) passes silently.
-            if (platform::ControlService(service, platform::SERVICE_CONTROL_STOP, &ssStatus))
-                WaitServiceStop(service);
+            OpenAgentService(manager, platform::SERVICE_STOP | platform::SERVICE_QUERY_STATUS, 0);
+        if (service != nullptr) {
+            StopAndWait(service);
             platform::CloseServiceHandle(service);
             platform::CloseServiceHandle(manager);
         }
@@ -45,11 +38,8 @@ void CmdStartService() {
         return;
     }
     printfc("\nStart service (CmdStartService)\n");
-    const platform::SC_HANDLE service = platform::OpenServiceA(manager, kServiceName, platform::SERVICE_START);
+    const platform::SC_HANDLE service = OpenAgentService(manager, platform::SERVICE_START, 1);
     if (service == nullptr) {
-        WriteLastError(1);
-        printfc("OpenService failed - ");
-        platform::CloseServiceHandle(manager);
         platform::Sleep(1000);
         return;
     }

@@ -132,6 +132,37 @@ TEST_F(Manager, RecordsOpensByAnyCaseAndDeletesWithTheRegistryKey) {
     EXPECT_EQ(platform::GetLastError(), platform::ERROR_SERVICE_DOES_NOT_EXIST);
 }
 
+TEST_F(Manager, CreationsAtTheSameTimeMakeOneSoundRecord) {
+    constexpr int kCreators = 8;
+    platform::SC_HANDLE made[kCreators] = {};
+    platform::DWORD errors[kCreators] = {};
+    std::thread creators[kCreators];
+    for (int i = 0; i < kCreators; ++i)
+        creators[i] = std::thread([&, i] {
+            const std::string path = "/opt/creator" + std::to_string(i);
+            made[i] = platform::CreateServiceA(manager_, "Race", "Race", platform::SERVICE_ALL_ACCESS,
+                                               platform::SERVICE_WIN32_OWN_PROCESS, 3, 1, path.c_str(), nullptr,
+                                               nullptr, nullptr, nullptr, nullptr);
+            errors[i] = platform::GetLastError();
+        });
+    for (auto &t : creators)
+        t.join();
+    int created = 0;
+    for (int i = 0; i < kCreators; ++i) {
+        if (made[i] != nullptr) {
+            ++created;
+            services_.push_back(made[i]);
+        } else {
+            EXPECT_EQ(errors[i], platform::ERROR_SERVICE_EXISTS);
+        }
+    }
+    EXPECT_EQ(created, 1);
+    platform::SC_HANDLE opened = platform::OpenServiceA(manager_, "Race", platform::SERVICE_ALL_ACCESS);
+    ASSERT_NE(opened, nullptr);
+    EXPECT_TRUE(platform::DeleteServiceA(opened));
+    platform::CloseServiceHandle(opened);
+}
+
 TEST_F(Manager, RefusesBadNamesAndParameters) {
     for (const char *name : {"", "a/b", "a\\b", "tab\there"}) {
         EXPECT_EQ(create(name, "/bin/true"), nullptr) << name;

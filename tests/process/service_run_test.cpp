@@ -89,6 +89,8 @@ TEST_F(ServiceRun, StartedServicePollsTheUpsAndAnswersTheTestClient) {
     // A service run has no console and writes its log to the data
     // directory only.
     EXPECT_EQ(sandbox_.service_log().find("Start Service"), std::string::npos);
+    EXPECT_EQ(sandbox_.run({"-stop"}).exit, 0);
+    EXPECT_EQ(ServiceSandbox::wait_service_exit(pid_, 30s), 0);
 }
 
 TEST_F(ServiceRun, StopEndsTheServiceProcessWithCodeZero) {
