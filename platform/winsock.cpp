@@ -27,7 +27,6 @@ constexpr int sys_SOCK_DGRAM = SOCK_DGRAM;
 constexpr int sys_IPPROTO_UDP = IPPROTO_UDP;
 constexpr int sys_SOL_SOCKET = SOL_SOCKET;
 constexpr int sys_SO_BROADCAST = SO_BROADCAST;
-constexpr unsigned long sys_FIONBIO = FIONBIO;
 constexpr unsigned long sys_FIONREAD = FIONREAD;
 } // namespace
 
