@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 #include <string>
 
 namespace platform {
@@ -69,6 +70,13 @@ int text_close(void *cookie) {
 std::FILE *fopen(const char *path, const char *mode) {
     if (path == nullptr || mode == nullptr) {
         errno = EINVAL;
+        return nullptr;
+    }
+    // A directory opens for reading on Linux and only the reads fail; the
+    // run-time this stands in for refuses it at the open.
+    struct stat st {};
+    if (::stat(path, &st) == 0 && S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
         return nullptr;
     }
     std::string raw_mode;

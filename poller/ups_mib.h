@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "shared/decimal_text.h"
+
 #include "shared/device_record.h"
 
 // Rows of OidRequest; the poll reads them in this order.
@@ -26,11 +28,6 @@ struct TPollState {
     // 1 when the UPS reported a number of input lines other than 1 (row 13).
     std::uint8_t three_phase_input;
 };
-
-// Decimal text by the system's rules: leading white space skipped, one
-// optional sign, digits up to the first other character, accumulated in 32
-// bits that wrap; 0 for text without digits. A null text counts as empty.
-std::uint32_t decimal_text_value(const char *text);
 
 // Stores one answer into the poll's working record. value is the answer as
 // printable text, whatever its syntax (null counts as empty); row 38 takes

@@ -138,6 +138,11 @@ TEST(TextFile, FailuresReturnNullWithErrno) {
     EXPECT_EQ(platform::fopen(dir.file("no/dir/f").c_str(), "a+t"), nullptr);
     EXPECT_EQ(platform::fopen(nullptr, "rt"), nullptr);
     EXPECT_EQ(platform::fopen(dir.file("x").c_str(), nullptr), nullptr);
+    // A directory in place of a file is refused at the open, in either mode.
+    errno = 0;
+    EXPECT_EQ(platform::fopen(dir.path().c_str(), "rt"), nullptr);
+    EXPECT_EQ(errno, EISDIR);
+    EXPECT_EQ(platform::fopen(dir.path().c_str(), "r"), nullptr);
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 // platform's version seam.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "platform/version.h"
 #include "shared/version_code.h"
 
@@ -16,6 +18,11 @@ struct VersionCase {
     platform::BYTE product;
     int code;
 };
+
+void PrintTo(const VersionCase &c, std::ostream *os) {
+    *os << "platform " << c.platform_id << " " << c.major << "." << c.minor << " product "
+        << int(c.product) << (c.basic_ok ? "" : " unreadable") << (c.extended_ok ? "" : " no-ext");
+}
 
 class VersionCodeTest : public ::testing::TestWithParam<VersionCase> {
   protected:

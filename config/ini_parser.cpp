@@ -1,0 +1,118 @@
+// Reads an INI file line by line in text mode and hands each recognised
+// key to FillVar. Lines are read in pieces of at most 298 characters, and
+// every piece is judged by its first byte, so an overlong line can never
+// overrun the buffer; what follows the cut is read as a line of its own.
+#include "config/ini_parser.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "config/ini_names.h"
+#include "config/ini_store.h"
+#include "platform/text_file.h"
+
+std::uint8_t actual_section = 0xFF;
+const char *p_s = nullptr;
+
+namespace {
+
+constexpr std::uint8_t kNoSection = 0xFF;
+constexpr int kLineBuffer = 300;
+constexpr int kLineRead = 298; // characters per read, the LF included
+
+// A name slot of the tables holds at most 49 characters and a NUL.
+bool SlotEquals(const char (&slot)[50], std::string_view name) {
+    const void *nul = std::memchr(slot, 0, sizeof slot);
+    const std::size_t len =
+        nul ? static_cast<std::size_t>(static_cast<const char *>(nul) - slot) : sizeof slot;
+    return len != 0 && std::string_view(slot, len) == name;
+}
+
+// "[name]...": the text up to the first ']' must be one of the file's
+// section names exactly; anything else leaves the current section as it is.
+void HeaderLine(std::uint8_t file, const char *line) {
+    const char *close = std::strchr(line, ']');
+    if (close == nullptr)
+        return;
+    const std::string_view name(line + 1, static_cast<std::size_t>(close - line - 1));
+    for (int s = 0; s < 120; ++s) {
+        if (SlotEquals(SectionNames[file][s], name)) {
+            actual_section = static_cast<std::uint8_t>(s);
+            return;
+        }
+    }
+}
+
+// "key=value": the key is taken as written, untrimmed; the value runs from
+// after the '=' (or after a quote right behind it) to the next quote, else
+// to the LF, else to the end of what was read.
+void KeyLine(std::uint8_t file, char *line) {
+    if (actual_section == kNoSection)
+        return;
+    char *eq = std::strchr(line, '=');
+    if (eq == nullptr)
+        return;
+    const std::string_view key(line, static_cast<std::size_t>(eq - line));
+    const int group = SectionKeyGroup(file, actual_section);
+    if (key.empty() || group < 0)
+        return;
+    int index = -1;
+    for (int k = 0; k < 37; ++k) {
+        if (SlotEquals(LineNames[file][group][k], key)) {
+            index = k;
+            break;
+        }
+    }
+    if (index < 0)
+        return;
+    char *value = eq + 1;
+    if (*value == '"')
+        ++value;
+    char *end = std::strchr(value, '"');
+    if (end == nullptr)
+        end = std::strchr(value, '\n');
+    if (end != nullptr)
+        *end = '\0';
+    p_s = value;
+    FillVar(file, actual_section, static_cast<std::uint8_t>(index));
+    p_s = nullptr;
+}
+
+void ParseLine(std::uint8_t file, char *line) {
+    switch (static_cast<unsigned char>(line[0])) {
+    case '[':
+        HeaderLine(file, line);
+        break;
+    case 0x00: // empty read
+    case 0x07:
+    case '\n':
+    case ' ':
+    case ';':
+        break; // empty line, comment or indented line
+    default:
+        KeyLine(file, line);
+        break;
+    }
+}
+
+} // namespace
+
+int EncodeINIFile(std::uint8_t file, const char *path) {
+    if (file >= INI_FILE_COUNT)
+        return 1;
+    std::FILE *f = platform::fopen(path, "rt");
+    if (f == nullptr)
+        return 1;
+    actual_section = kNoSection;
+    char line[kLineBuffer];
+    for (;;) {
+        std::memset(line, 0, sizeof line);
+        // A failed read is taken as the end of the file.
+        if (std::fgets(line, kLineRead + 1, f) == nullptr)
+            break;
+        ParseLine(file, line);
+    }
+    std::fclose(f);
+    return 0;
+}

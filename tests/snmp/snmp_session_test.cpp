@@ -1,0 +1,263 @@
+// GET, GET-NEXT and SET of the SNMP layer against a real snmpsimd serving
+// the UPS data files, and its time-outs against an address nobody serves.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "snmp/snmp_pp.h"
+#include "tests/support/snmpsim_fixture.h"
+
+namespace {
+
+using osktest::SnmpsimTest;
+
+constexpr const char *k_ups = "1.3.6.1.2.1.33.1.";
+
+std::string ups(const char *rest) { return std::string(k_ups) + rest; }
+
+class SnmpSessionTest : public SnmpsimTest {
+  protected:
+    void SetUp() override {
+        SnmpsimTest::SetUp();
+        ASSERT_EQ(status_, SNMP_CLASS_SUCCESS);
+    }
+
+    CTarget target(const char *read, const char *write = "public") const {
+        UdpAddress agent(agent_address());
+        agent.set_port(161);
+        CTarget t(agent);
+        t.set_version(version1);
+        t.set_retry(1);
+        t.set_timeout(100);
+        t.set_readcommunity(OctetStr(read));
+        t.set_writecommunity(OctetStr(write));
+        return t;
+    }
+
+    // One binding asked for; vb receives the answer's binding.
+    int ask(int (Snmp::*call)(Pdu &, const SnmpTarget &), const CTarget &t, const std::string &oid,
+            Vb &vb) {
+        Pdu pdu;
+        pdu += Vb(Oid(oid.c_str()));
+        const int status = (session_.*call)(pdu, t);
+        EXPECT_EQ(pdu.get_vb_count(), 1);
+        pdu.get_vb(vb, 0);
+        return status;
+    }
+
+    static std::string oid_of(const Vb &vb) {
+        Oid oid;
+        vb.get_oid(oid);
+        return oid.get_printable();
+    }
+
+    int status_ = -1;
+    Snmp session_{status_};
+};
+
+enum class Call { get, get_next };
+
+// One request and its answer; the OIDs below 1.3.6.1.2.1.33.1.
+struct RequestCase {
+    Call call;
+    const char *community;
+    const char *oid;
+    int status;
+    const char *answer_oid;
+    SmiUINT32 syntax;
+    std::string printable;
+};
+
+void PrintTo(const RequestCase &c, std::ostream *os) {
+    *os << (c.call == Call::get ? "get " : "get_next ") << c.community << ' ' << c.oid;
+}
+
+class SnmpRequestTest : public SnmpSessionTest,
+                        public ::testing::WithParamInterface<RequestCase> {};
+
+TEST_P(SnmpRequestTest, AnswersWithTheBinding) {
+    const RequestCase &c = GetParam();
+    Vb vb;
+    EXPECT_EQ(ask(c.call == Call::get ? &Snmp::get : &Snmp::get_next, target(c.community),
+                  ups(c.oid), vb),
+              c.status);
+    EXPECT_EQ(oid_of(vb), ups(c.answer_oid));
+    EXPECT_EQ(vb.get_syntax(), c.syntax);
+    EXPECT_EQ(std::string(vb.get_printable_value()), c.printable);
+}
+
+constexpr int OK = SNMP_CLASS_SUCCESS;
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, SnmpRequestTest,
+    ::testing::Values(
+        RequestCase{Call::get, "online", "1.2.0", OK, "1.2.0", sNMP_SYNTAX_OCTETS, "Vega 3000 RT"},
+        RequestCase{Call::get, "online", "2.5.0", OK, "2.5.0", sNMP_SYNTAX_INT, "816"},
+        RequestCase{Call::get, "three_phase", "3.3.1.3.3", OK, "3.3.1.3.3", sNMP_SYNTAX_INT, "235"},
+        RequestCase{Call::get, "three_phase", "2.6.0", OK, "2.6.0", sNMP_SYNTAX_INT, "-3"},
+        RequestCase{Call::get, "on_battery", "6.1.0", OK, "6.1.0", sNMP_SYNTAX_GAUGE32, "3"},
+        RequestCase{Call::get, "on_battery", "6.2.1.2.3", OK, "6.2.1.2.3", sNMP_SYNTAX_OID,
+                    "1.3.6.1.2.1.33.1.6.3.20"},
+        RequestCase{Call::get, "on_battery", "6.2.1.3.2", OK, "6.2.1.3.2", sNMP_SYNTAX_TIMETICKS,
+                    "48000"},
+        RequestCase{Call::get, "online", "3.1.0", OK, "3.1.0", sNMP_SYNTAX_CNTR32, "2"},
+        RequestCase{Call::get, "bad_values", "2.2.0", OK, "2.2.0", sNMP_SYNTAX_GAUGE32,
+                    "4294967295"},
+        RequestCase{Call::get, "bad_values", "1.5.0", OK, "1.5.0", sNMP_SYNTAX_IPADDR,
+                    "192.168.7.9"},
+        RequestCase{Call::get, "bad_values", "3.3.1.5.1", OK, "3.3.1.5.1", sNMP_SYNTAX_NULL, ""},
+        RequestCase{Call::get, "bad_values", "2.6.0", OK, "2.6.0", sNMP_SYNTAX_OCTETS, ""},
+        RequestCase{Call::get, "bad_values", "3.3.1.4.1", OK, "3.3.1.4.1", sNMP_SYNTAX_INT,
+                    "-2147483648"},
+        RequestCase{Call::get, "bad_values", "1.2.0", OK, "1.2.0", sNMP_SYNTAX_OCTETS,
+                    "QW 9T8 " + std::string(293, 'X')},
+        // An object the agent lacks: the answer repeats the binding asked for.
+        RequestCase{Call::get, "ptolve", "2.7.0", SNMP_ERROR_NO_SUCH_NAME, "2.7.0",
+                    sNMP_SYNTAX_NULL, ""},
+        RequestCase{Call::get_next, "on_battery", "6.1.0", OK, "6.2.1.2.1", sNMP_SYNTAX_OID,
+                    "1.3.6.1.2.1.33.1.6.3.2"},
+        RequestCase{Call::get_next, "alarm_id", "6.1.0", OK, "6.2.1.1.7", sNMP_SYNTAX_INT, "7"},
+        // Past the end of the agent's tree.
+        RequestCase{Call::get_next, "online", "9.10.0", SNMP_ERROR_NO_SUCH_NAME, "9.10.0",
+                    sNMP_SYNTAX_NULL, ""}));
+
+TEST_F(SnmpSessionTest, OversizedTextsArriveWhole) {
+    Vb vb;
+    ASSERT_EQ(ask(&Snmp::get, target("bad_values"), ups("1.4.0"), vb), SNMP_CLASS_SUCCESS);
+    const std::string text = vb.get_printable_value();
+    ASSERT_EQ(text.size(), 10000u);
+    EXPECT_EQ(text.substr(0, 3), "abc");
+    EXPECT_EQ(text.back(), 'a' + (9999 % 26));
+
+    ASSERT_EQ(ask(&Snmp::get_next, target("bad_values"), ups("6.2.1.2.4"), vb), SNMP_CLASS_SUCCESS);
+    EXPECT_EQ(Oid(oid_of(vb).c_str()).len(), 63u);
+    EXPECT_STREQ(vb.get_printable_value(), "1.3.6.1.2.1.33.1.6.3.1");
+}
+
+TEST_F(SnmpSessionTest, GetNextWalksTheAlarmTableInOrder) {
+    const CTarget t = target("on_battery");
+    std::vector<std::string> walked;
+    std::string from = ups("6.1.0");
+    for (int step = 0; step < 4; ++step) {
+        Vb vb;
+        ASSERT_EQ(ask(&Snmp::get_next, t, from, vb), SNMP_CLASS_SUCCESS);
+        from = oid_of(vb);
+        walked.push_back(from + " = " + vb.get_printable_value());
+    }
+    EXPECT_EQ(walked, (std::vector<std::string>{
+                          ups("6.2.1.2.1") + " = 1.3.6.1.2.1.33.1.6.3.2",
+                          ups("6.2.1.2.2") + " = 1.3.6.1.2.1.33.1.6.3.3",
+                          ups("6.2.1.2.3") + " = 1.3.6.1.2.1.33.1.6.3.20",
+                          ups("6.2.1.3.1") + " = 1200",
+                      }));
+}
+
+TEST_F(SnmpSessionTest, SetGoesWithTheWriteCommunityAndReadsBack) {
+    // Read community "online", write community "writable": the SET must
+    // reach the writable UPS while GETs still read the other one.
+    const CTarget t = target("online", "writable");
+    const CTarget writable = target("writable");
+    struct Write {
+        const char *oid;
+        long value;
+    };
+    for (const Write w :
+         {Write{"8.2.0", 30}, Write{"8.4.0", 5}, Write{"8.4.0", -1}, Write{"8.2.0", 65535}}) {
+        Pdu pdu;
+        Vb vb(Oid(ups(w.oid).c_str()));
+        vb.set_value(SnmpInt32(w.value));
+        pdu += vb;
+        ASSERT_EQ(session_.set(pdu, t), SNMP_CLASS_SUCCESS) << w.oid;
+        Vb answer;
+        ASSERT_EQ(ask(&Snmp::get, writable, ups(w.oid), answer), SNMP_CLASS_SUCCESS);
+        EXPECT_EQ(std::string(answer.get_printable_value()), std::to_string(w.value));
+        ASSERT_EQ(ask(&Snmp::get, t, ups(w.oid), answer), SNMP_CLASS_SUCCESS);
+        EXPECT_STREQ(answer.get_printable_value(), "-1");
+    }
+}
+
+TEST_F(SnmpSessionTest, RefusedSetIsAnErrorStatus) {
+    Pdu pdu;
+    Vb vb(Oid(ups("8.2.0").c_str()));
+    vb.set_value(SnmpInt32(30));
+    pdu += vb;
+    const int status = session_.set(pdu, target("online", "online"));
+    EXPECT_GT(status, 0);
+    EXPECT_LE(status, SNMP_ERROR_GENERAL_VB_ERR);
+}
+
+TEST_F(SnmpSessionTest, OneSessionServesAgentsInTurn) {
+    osktest::LoopbackLease silent;
+    std::string error;
+    ASSERT_TRUE(silent.acquire(161, error)) << error;
+    UdpAddress nobody(silent.address());
+    CTarget quiet(nobody);
+    quiet.set_retry(0);
+    quiet.set_timeout(20);
+    Vb vb;
+    ASSERT_EQ(ask(&Snmp::get, target("online"), ups("1.2.0"), vb), SNMP_CLASS_SUCCESS);
+    EXPECT_EQ(ask(&Snmp::get, quiet, ups("1.2.0"), vb), SNMP_CLASS_TIMEOUT);
+    ASSERT_EQ(ask(&Snmp::get, target("three_phase"), ups("1.2.0"), vb), SNMP_CLASS_SUCCESS);
+    EXPECT_STREQ(vb.get_printable_value(), "Orion 40K 3/3");
+}
+
+TEST_F(SnmpSessionTest, PrintsNothingOfItsOwn) {
+    ::testing::internal::CaptureStderr();
+    ::testing::internal::CaptureStdout();
+    Vb vb;
+    ask(&Snmp::get, target("online"), ups("1.1.0"), vb);
+    ask(&Snmp::get, target("ptolve"), ups("2.7.0"), vb);
+    ask(&Snmp::get_next, target("online"), ups("9.10.0"), vb);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(out, "");
+}
+
+struct TimeoutCase {
+    int retries;
+    unsigned long centiseconds;
+    double seconds;
+};
+
+void PrintTo(const TimeoutCase &c, std::ostream *os) {
+    *os << c.retries << " retries of " << c.centiseconds << " cs";
+}
+
+class SnmpTimeoutTest : public ::testing::TestWithParam<TimeoutCase> {};
+
+// Nobody serves a leased address: every try waits its whole time-out.
+TEST_P(SnmpTimeoutTest, WaitsEveryTryThenTimesOut) {
+    const TimeoutCase &c = GetParam();
+    osktest::LoopbackLease silent;
+    std::string error;
+    ASSERT_TRUE(silent.acquire(161, error)) << error;
+    int status = -1;
+    Snmp session(status);
+    ASSERT_EQ(status, SNMP_CLASS_SUCCESS);
+    UdpAddress address(silent.address());
+    CTarget target(address);
+    target.set_retry(c.retries);
+    target.set_timeout(c.centiseconds);
+    Pdu pdu;
+    pdu += Vb(Oid(ups("1.1.0").c_str()));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(session.get(pdu, target), SNMP_CLASS_TIMEOUT);
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GE(elapsed, c.seconds * 0.95);
+    EXPECT_LT(elapsed, c.seconds + 1.0);
+    // The request is left as it was.
+    Vb vb;
+    ASSERT_TRUE(pdu.get_vb(vb, 0));
+    EXPECT_EQ(vb.get_syntax(), sNMP_SYNTAX_NULL);
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, SnmpTimeoutTest,
+                         ::testing::Values(TimeoutCase{1, 100, 2.0}, // the poll's target
+                                           TimeoutCase{0, 30, 0.3}));
+
+} // namespace
