@@ -123,18 +123,22 @@ int udp_rs_send(int socket) {
         zapis_stat_com("NO DATA - SEND RESPONSE ABORTED ! ");
         return 1;
     }
+    send_datagram(socket, out_packet, out_length, from_response, address_text);
+    return 0;
+}
+
+void send_datagram(int socket, const std::uint8_t *data, int length, const sockaddr_in &to,
+                   const char *address_text) {
     if (k_monitor1 >= 3) {
-        net_log("sent %d bytes to %s: \n", out_length, address_text);
-        dump_datagram(out_packet, out_length, DUMP_SENT);
+        net_log("sent %d bytes to %s: \n", length, address_text);
+        dump_datagram(data, length, DUMP_SENT);
     }
-    if (sendto(socket, reinterpret_cast<const char *>(out_packet), out_length, 0,
-               reinterpret_cast<const sockaddr *>(&from_response), sizeof from_response) ==
-        SOCKET_ERROR) {
+    if (sendto(socket, reinterpret_cast<const char *>(data), length, 0,
+               reinterpret_cast<const sockaddr *>(&to), sizeof to) == SOCKET_ERROR) {
         const int error = WSAGetLastError();
         if (k_monitor1 >= 4)
             net_print(" Function: sendto Error: %u ", static_cast<unsigned>(error));
     }
-    return 0;
 }
 
 void NetworkComm() {

@@ -5,7 +5,6 @@
 #include <string>
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "platform/winsock.h"
 #include "server/agent_port.h"
@@ -13,6 +12,7 @@
 #include "shared/ini_record.h"
 #include "shared/pending_commands.h"
 #include "tests/support/console_capture.h"
+#include "tests/support/protocol_client.h"
 
 namespace {
 
@@ -21,17 +21,7 @@ std::uint16_t hold_a_port(platform::SOCKET *holder) {
     platform::WSADATA data;
     EXPECT_EQ(platform::WSAStartup(platform::MAKEWORD(1, 1), &data), 0);
     *holder = platform::socket(platform::AF_INET, platform::SOCK_DGRAM, platform::IPPROTO_UDP);
-    unsigned candidate = 20000u + static_cast<unsigned>(::getpid()) * 7919u % 40000u;
-    for (int attempt = 0; attempt < 200; ++attempt, candidate = 20000u + (candidate + 131u) % 40000u) {
-        platform::sockaddr_in address{};
-        address.sin_family = platform::AF_INET;
-        address.sin_port = platform::htons(static_cast<std::uint16_t>(candidate));
-        if (platform::bind(*holder, reinterpret_cast<platform::sockaddr *>(&address),
-                           sizeof address) == 0)
-            return static_cast<std::uint16_t>(candidate);
-    }
-    ADD_FAILURE() << "no free port";
-    return 0;
+    return bind_free_port(*holder);
 }
 
 bool contains(const std::string &text, const std::string &part) {

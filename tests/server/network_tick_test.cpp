@@ -13,7 +13,6 @@
 #include "server/network_receive.h"
 #include "server/protocol.h"
 #include "tests/server/agent_fixture.h"
-#include "tests/support/console_capture.h"
 
 namespace {
 
@@ -152,14 +151,13 @@ TEST_F(NetworkTickTest, GarbageIsAnsweredOnlyWithWholeResponses) {
 }
 
 TEST_F(NetworkTickTest, TickTracesAtVerbosity4) {
-    ConsoleCapture console;
-    bDebug = 1;
+    trace(0);
     k_monitor = 4;
     NetworkComm();
-    EXPECT_EQ(console.text(), "*");
-    console.clear();
+    EXPECT_EQ(console_.text(), "*");
+    console_.clear();
     exchange({request_datagram(GET_STATUS, 7, "", 1), request_datagram(GET_STATUS, 7, "", 1)});
-    const std::string log = console.text();
+    const std::string log = console_.text();
     EXPECT_EQ(log.substr(0, 1), "*");
     EXPECT_EQ(std::count(log.begin(), log.end(), '@'), 2) << log;
 }

@@ -2,7 +2,6 @@
 // for byte by a socket of the test on [Network] Port + 4, its look-up of
 // host names, and the destinations it refuses.
 #include <string>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -31,15 +30,7 @@ class RequestSenderTest : public ::testing::Test {
         sender_ = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
         u_long on = 1;
         ioctlsocket(receiver_, FIONBIO, &on);
-        unsigned candidate = 20000u + static_cast<unsigned>(::getpid()) * 104729u % 40000u;
-        for (int attempt = 0; attempt < 200 && port_ == 0; ++attempt) {
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_port = htons(static_cast<u_short>(candidate));
-            if (bind(receiver_, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0)
-                port_ = static_cast<std::uint16_t>(candidate);
-            candidate = 20000u + (candidate + 131u) % 40000u;
-        }
+        port_ = bind_free_port(receiver_);
         ASSERT_NE(port_, 0);
         INI.Network.Port = static_cast<std::uint16_t>(port_ - 4);
         k_monitor = 0;
