@@ -146,6 +146,18 @@ INSTANTIATE_TEST_SUITE_P(Hosts, BadDestinationTest,
                                            BadDestination{"long", "1.2.3.4.5.6.7.8.9.10.11.12.13"}),
                          [](const auto &info) { return std::string(info.param.name); });
 
+// The destination port is [Network] Port + 4 in 16 bits: 65532 gives port
+// 0, to which nothing can be sent; the failure is only traced.
+TEST_F(RequestSenderTest, PortWrapsAndAFailedSendIsTraced) {
+    ConsoleCapture console;
+    bDebug = 1;
+    k_monitor1 = 4;
+    INI.Network.Port = 65532;
+    EXPECT_EQ(udp_rq_send(sender_, GET_STATUS, "127.0.0.1", 1, nullptr, 0), 0);
+    EXPECT_EQ(from_request.sin_port, 0);
+    EXPECT_NE(console.text().find(" Function: sendto Error: "), std::string::npos) << console.text();
+}
+
 TEST_F(RequestSenderTest, ErrorLineNeedsLevel2OrTheErrorSwitch) {
     ConsoleCapture console;
     bDebug = 1;

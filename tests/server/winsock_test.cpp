@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -110,6 +111,20 @@ TEST(WinsockStartTest, SocketsNeedAStartAndEveryStartItsCleanup) {
     EXPECT_EQ(WSACleanup(), 0);
     EXPECT_EQ(WSACleanup(), SOCKET_ERROR);
     EXPECT_EQ(WSAGetLastError(), WSANOTINITIALISED);
+}
+
+// With standard input closed the system hands out descriptor 0, which the
+// callers take for "no socket".
+TEST_F(WinsockTest, SocketIsNeverZero) {
+    const int saved = ::dup(0);
+    ASSERT_GE(saved, 0);
+    ::close(0);
+    const SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    EXPECT_NE(s, INVALID_SOCKET);
+    EXPECT_NE(s, 0);
+    closesocket(s);
+    ASSERT_EQ(::dup2(saved, 0), 0);
+    ::close(saved);
 }
 
 TEST_F(WinsockTest, WaitingBytesAreTheNextDatagramsLength) {
