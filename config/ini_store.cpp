@@ -43,7 +43,8 @@ void StoreText(unsigned char *field, std::size_t width, const char *text) {
     const std::size_t len =
         nul ? static_cast<std::size_t>(static_cast<const char *>(nul) - text) : width;
     std::memcpy(field, text, len);
-    std::memset(field + len, 0, width - len);
+    if (len < width)
+        std::memset(field + len, 0, width - len);
 }
 
 } // namespace

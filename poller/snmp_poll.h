@@ -10,3 +10,8 @@
 // SET or an exception value, 2 no answer (bad address, no session or a
 // time-out). The first argument is not read.
 std::uint8_t snmp_rq_send(std::uint8_t unused, const char *address, std::uint16_t slot);
+
+// Start and end of the SNMP library's socket use, for callers outside the
+// timer thread; the timer thread does both itself. snmp_open returns 0.
+int snmp_open();
+void snmp_close();

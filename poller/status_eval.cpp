@@ -1,6 +1,7 @@
 // Status evaluation of one device record after a poll.
 #include "poller/status_eval.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -40,7 +41,8 @@ void prepocet_Braxo_stat(TDevice &record) {
     record.StatusFlags = code;
     // The longest text, with 65534 minutes, has 29 characters: it always
     // keeps its terminator, and the rest of the field is cleared.
-    std::strncpy(record.StatusText, text, sizeof record.StatusText);
+    std::memset(record.StatusText, 0, sizeof record.StatusText);
+    std::memcpy(record.StatusText, text, std::min(std::strlen(text), sizeof record.StatusText));
 
     record.DataStatusFlags = record.StatusFlags;
     std::memcpy(record.DataStatusText, record.StatusText, sizeof record.DataStatusText);

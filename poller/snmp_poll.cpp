@@ -1,0 +1,275 @@
+// One complete SNMP version 1 poll of one UPS: the 43 UPS-MIB objects read
+// one GET at a time, the alarm table walked with GET-NEXT, every answer
+// stored into the slot's record, the status worked out, the slot's
+// communication flag set and its pending command carried out. The poll
+// works on a copy of the record and publishes it after every row, so that
+// a client never sees a row half stored.
+#include "poller/snmp_poll.h"
+
+#include <cstring>
+
+#include "poller/status_eval.h"
+#include "poller/ups_command.h"
+#include "poller/ups_mib.h"
+#include "shared/debug_log.h"
+#include "shared/decimal_text.h"
+#include "shared/device_table.h"
+#include "shared/ini_record.h"
+#include "snmp/snmp_pp.h"
+
+// Start and end of the SNMP library's socket use. The timer thread calls
+// Snmp::socket_startup and Snmp::socket_cleanup itself; these two are kept
+// for a caller that wants them by these names.
+int snmp_open() {
+    Snmp::socket_startup();
+    return 0;
+}
+
+void snmp_close() { Snmp::socket_cleanup(); }
+
+namespace {
+
+// The description column of the alarm table: the prefix the walk expects
+// its answers under, and the base of the row it reads when an agent
+// answers with another column.
+const char OidDescrAlarm[1][32] = {"1.3.6.1.2.1.33.1.6.2.1.2"};
+constexpr std::size_t descr_prefix_len = 24;
+
+// The walk's current OID: 46 characters and the terminator.
+constexpr std::size_t oid_text_size = 47;
+// The address text of a slot and a community of [UPS_nn].
+constexpr std::size_t address_text_size = 20;
+constexpr std::size_t community_size = sizeof(TIniUps::SNMPGetComm);
+
+// What one call works with; nothing of it outlives the call.
+struct PollCall {
+    Snmp &snmp;
+    const CTarget &target;
+    TDevice &record;
+    const char *address;
+    TPollState state;
+    std::uint8_t commlost;
+    std::uint8_t result;
+};
+
+enum class Request { get, get_next };
+
+bool timed_out(int status) {
+    return status == SNMP_CLASS_TIMEOUT || status == SNMP_CLASS_TL_FAILED;
+}
+
+bool exception_syntax(SmiUINT32 syntax) {
+    return syntax == sNMP_SYNTAX_NOSUCHOBJECT || syntax == sNMP_SYNTAX_NOSUCHINSTANCE ||
+           syntax == sNMP_SYNTAX_ENDOFMIBVIEW;
+}
+
+// A bounded copy of a text into a buffer of size bytes, always terminated.
+void copy_text(char *to, std::size_t size, const char *from) {
+    std::strncpy(to, from, size - 1);
+    to[size - 1] = '\0';
+}
+
+// One request of one binding for the OID text; answer receives the
+// answer's binding when the status is 0.
+int send_request(PollCall &p, Request kind, const char *oid_text, Vb &answer) {
+    Pdu pdu;
+    pdu += Vb(Oid(oid_text, true));
+    const int status =
+        kind == Request::get ? p.snmp.get(pdu, p.target) : p.snmp.get_next(pdu, p.target);
+    if (status == SNMP_CLASS_SUCCESS)
+        pdu.get_vb(answer, 0);
+    return status;
+}
+
+// The answer's OID as dotted text, into a buffer of its own.
+void answer_oid(const Vb &answer, char *to, std::size_t size) {
+    Oid name;
+    answer.get_oid(name);
+    copy_text(to, size, name.get_printable());
+}
+
+void trace_answer(const Vb &answer) {
+    if (k_monitor != 10)
+        return;
+    Oid name;
+    answer.get_oid(name);
+    poll_printf("\nOid = %s Value = %s", name.get_printable(), answer.get_printable_value());
+}
+
+void store(PollCall &p, std::uint8_t row, const char *value) {
+    analyze_datasnmp(p.record, p.state, row, value, p.commlost);
+}
+
+void check_exception(PollCall &p, const Vb &answer) {
+    if (!exception_syntax(answer.get_syntax()))
+        return;
+    poll_printf("Exception: %u occured", static_cast<unsigned>(answer.get_syntax()));
+    p.result = 1;
+}
+
+void walk_error(PollCall &p, unsigned step, const char *oid_text, int status) {
+    poll_printf("\n%s AlarmPresent=%u Oid = %s SNMP++ Get Error, %s (%u)", p.address, step,
+                oid_text, Snmp::error_msg(status), static_cast<unsigned>(status));
+    p.result = 1;
+}
+
+// The alarm table, walked with GET-NEXT from upsAlarmsPresent.0 for as many
+// steps as the UPS reports alarms (the count's low 8 bits), each answer
+// decoded as an alarm descriptor.
+void alarm_walk(PollCall &p, const char *count_text) {
+    const unsigned count = decimal_text_value(count_text) & 0xFF;
+    resetAlarm(p.record, p.commlost);
+    if (count == 0)
+        return;
+
+    char current[oid_text_size];
+    Vb first;
+    int status = send_request(p, Request::get_next, OidRequest[alarm_row], first);
+    if (status != SNMP_CLASS_SUCCESS) {
+        // Without an answer there is no place in the table to go on from.
+        walk_error(p, 0, OidRequest[alarm_row], status);
+        return;
+    }
+    trace_answer(first);
+    answer_oid(first, current, sizeof current);
+    if (std::strncmp(current, OidDescrAlarm[0], descr_prefix_len) == 0) {
+        store(p, alarm_row, first.get_printable_value());
+    } else {
+        // An agent that answers with another column of the table (such as
+        // upsAlarmId) gives the row's index: its description is read there.
+        std::snprintf(current, sizeof current, "%s.%s", OidDescrAlarm[0],
+                      first.get_printable_value());
+        Vb descr;
+        if (send_request(p, Request::get, current, descr) == SNMP_CLASS_SUCCESS) {
+            trace_answer(descr);
+            store(p, alarm_row, descr.get_printable_value());
+        } else {
+            store(p, alarm_row, "");
+        }
+    }
+
+    for (unsigned step = 1; step < count; ++step) {
+        Vb answer;
+        status = send_request(p, Request::get_next, current, answer);
+        if (status != SNMP_CLASS_SUCCESS) {
+            walk_error(p, step, current, status);
+            // An agent that has stopped answering would make every further
+            // step wait out its time-out too: up to 254 of them, minutes
+            // in which the poller (and a stop waiting for it) would hang.
+            if (timed_out(status))
+                return;
+            continue;
+        }
+        trace_answer(answer);
+        store(p, alarm_row, answer.get_printable_value());
+        check_exception(p, answer);
+        answer_oid(answer, current, sizeof current);
+    }
+}
+
+// Reads the row's object and stores it; false when the row timed out and
+// the row loop has to end.
+bool poll_row(PollCall &p, std::uint8_t row) {
+    Vb answer;
+    const int status = send_request(p, Request::get, OidRequest[row], answer);
+    if (status == SNMP_CLASS_SUCCESS) {
+        trace_answer(answer);
+        if (row == alarm_row)
+            alarm_walk(p, answer.get_printable_value());
+        else
+            store(p, row, answer.get_printable_value());
+        check_exception(p, answer);
+        return true;
+    }
+    // These models leave objects out of their agent: what they lack reads
+    // as empty, and a failure is no error.
+    if (std::strncmp(p.record.UpsModel, "P.TOLVE", 7) == 0) {
+        store(p, row, "");
+        return true;
+    }
+    poll_printf("\n%s OidRequest = %u Oid = %s SNMP++ Get Error, %s (%u)", p.address,
+                static_cast<unsigned>(row), OidRequest[row], Snmp::error_msg(status),
+                static_cast<unsigned>(status));
+    if (timed_out(status)) {
+        printfc("\nTimeout recognized");
+        p.result = 2;
+        return false;
+    }
+    p.result = 1;
+    return true;
+}
+
+// The values every poll that got its session starts with.
+void write_presets(TDevice &record) {
+    record.FixedDigit = '3';
+    record.DigitValue =
+        static_cast<std::uint16_t>(static_cast<unsigned char>(record.DigitChar) - 48);
+    record.BatteryNominal = 240;
+    record.ZeroWord = 0;
+    record.ZeroByte = 0;
+    record.ModeFlags &= static_cast<std::uint8_t>(~0x07);
+    record.MinutesRemaining = 0xFFFF;
+}
+
+} // namespace
+
+std::uint8_t snmp_rq_send(std::uint8_t, const char *address_text, std::uint16_t slot) {
+    if (slot >= device_slots || SM_DEV[slot] == nullptr)
+        return 2;
+
+    char address[address_text_size + 1] = {};
+    if (address_text != nullptr)
+        copy_text(address, sizeof address, address_text);
+    UdpAddress agent(address);
+    if (!agent.valid()) {
+        poll_printf("\nInvalid Address or DNS Name, %s", address);
+        return 2;
+    }
+
+    // The fields are 32 characters, with no terminator when full.
+    char read_text[community_size + 1];
+    char write_text[community_size + 1];
+    copy_text(read_text, sizeof read_text, INI.UPS[slot].SNMPGetComm);
+    copy_text(write_text, sizeof write_text, INI.UPS[slot].SNMPSetComm);
+    const OctetStr read_community(read_text);
+    const OctetStr write_community(write_text);
+
+    int status = SNMP_CLASS_SUCCESS;
+    Snmp snmp(status, 0, agent.get_ip_version() == IpAddress::version_ipv6);
+    if (status != SNMP_CLASS_SUCCESS) {
+        poll_printf("\nSNMP++ Session Create Fail, %s", Snmp::error_msg(status));
+        return 2;
+    }
+
+    // The timer thread is the records' only writer: its own record can be
+    // read directly, and only the copy is written until it is published.
+    TDevice record;
+    std::memcpy(&record, SM_DEV[slot], sizeof record);
+    write_presets(record);
+
+    agent.set_port(161);
+    CTarget target(agent);
+    ups_target_settings(target, read_community, write_community);
+    if (k_monitor == 10) {
+        poll_printf("\nSNMP++ Get to %s SNMPV %i Retries=%u Timeout=%u", address, 1, 1u, 1000u);
+        poll_printf(" GetCommunity=%s SetCommunity=%s", read_community.get_printable(),
+                    write_community.get_printable());
+    }
+
+    // Model class, software match and phase flag count for this poll only:
+    // a row that fails never takes another poll's (or device's) value.
+    PollCall p{snmp, target, record, address, TPollState{}, 0, 0};
+    bool timeout = false;
+    for (int row = 0; row < oid_request_rows && !timeout; ++row) {
+        timeout = !poll_row(p, static_cast<std::uint8_t>(row));
+        device_publish(slot, record);
+    }
+    if (!timeout)
+        prepocet_Braxo_stat(record);
+    const bool lost = timeout || p.commlost != 0;
+    printfc(lost ? "\nComm lost recognized" : "\nComm established recognized");
+    device_publish_ready(slot, record, lost ? 0 : 1);
+
+    ups_command_send(snmp, agent, read_community, write_community, address, p.result, slot);
+    return p.result;
+}

@@ -1,0 +1,727 @@
+// Complete polls of one UPS against snmpsimd: what each kind of UPS leaves
+// in the device record byte for byte, the communication flag, the result
+// and the log; the alarm walk and its fallback; agents that stop answering
+// (through the fault-injecting relay); addresses that get no poll at all.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "poller/snmp_poll.h"
+#include "poller/ups_mib.h"
+#include "shared/debug_log.h"
+#include "shared/device_table.h"
+#include "shared/ini_record.h"
+#include "shared/pending_commands.h"
+#include "snmp/snmp_pp.h"
+#include "tests/support/console_capture.h"
+#include "tests/support/snmpsim_fixture.h"
+#include "tests/support/udp_relay.h"
+
+namespace {
+
+constexpr std::uint16_t kSlot = 7;
+// A flag value no poll writes: it shows that the poll left the flag alone.
+constexpr std::int32_t kFlagUntouched = 5;
+
+// A fixed-width text field: zero bytes after a shorter text, none after a
+// text that fills it.
+template <std::size_t N> void set_text(char (&field)[N], const char *text) {
+    std::memset(field, 0, N);
+    std::memcpy(field, text, std::min(std::strlen(text), N));
+}
+
+void set3(std::uint16_t (&field)[3], std::uint16_t a, std::uint16_t b, std::uint16_t c) {
+    field[0] = a;
+    field[1] = b;
+    field[2] = c;
+}
+
+// A record as an earlier poll of some other UPS left it: every field a poll
+// writes holds a value no test UPS reports, and every flag bit is set.
+void fill_stale(TDevice &d) {
+    std::memset(&d, 0, sizeof d);
+    set_text(d.Name, "UPS seven");
+    d.Connection = AGSNMP;
+    d.SetupFlag = 1;
+    d.Device = 7;
+    d.DeviceType = 21;
+    d.LastRequest = 0x123456700;
+    d.LastResponse = 0x123456789;
+    set_text(d.UpsModel, "Old model");
+    set_text(d.UpsSoftwareVersion, "Old 1.0");
+    for (std::uint16_t *f :
+         {&d.MinutesRemaining, &d.ChargeRemaining, &d.BatteryVoltage, &d.BatteryTemperature,
+          &d.InputFrequency, &d.OutputFrequency, &d.BypassFrequency, &d.ConfigOutputVoltage,
+          &d.ConfigOutputFreq, &d.ConfigOutputVA, &d.ConfigOutputPower})
+        *f = 0x7777;
+    for (std::uint16_t(*f)[3] : {&d.InputVoltage, &d.InputCurrent, &d.OutputVoltage,
+                                 &d.OutputCurrent, &d.OutputLoad, &d.BypassVoltage})
+        set3(*f, 0x7777, 0x7777, 0x7777);
+    d.PowerFlags = 0x0B;
+    d.ModeFlags = 0x0F;
+    d.BatteryFlags = 0x09;
+    d.ShutdownFlags = 0x0E;
+    d.FaultFlags = 0x0E;
+    d.PhaseMode = '4';
+    d.ZeroWord = 0x1234;
+    d.ZeroByte = 0x12;
+    d.BatteryNominal = 36;
+    set_text(d.StatusText, "Old status");
+    d.StatusFlags = 0x7F;
+}
+
+// What every poll that got its session writes before its first request.
+void presets(TDevice &d) {
+    d.FixedDigit = '3';
+    d.DigitValue = 0xFFD0;
+    d.BatteryNominal = 240;
+    d.ZeroWord = 0;
+    d.ZeroByte = 0;
+    d.ModeFlags &= 0xF8;
+    d.MinutesRemaining = 0xFFFF;
+}
+
+void markers(TDevice &d) {
+    for (int group = 0; group < 6; ++group)
+        d.MarkerBytes[group * 4] = 0xFF;
+}
+
+// The clearing at the start of the alarm walk.
+void alarm_reset(TDevice &d) {
+    d.BatteryFlags &= static_cast<std::uint8_t>(~0x09);
+    d.PowerFlags &= static_cast<std::uint8_t>(~0x01);
+    d.FaultFlags &= static_cast<std::uint8_t>(~0x0E);
+    d.ModeFlags &= static_cast<std::uint8_t>(~0x08);
+    d.ShutdownFlags &= static_cast<std::uint8_t>(~0x0E);
+}
+
+// The status evaluation's result and the refreshed head of the data block.
+void evaluated(TDevice &d, const char *text, std::uint8_t flags) {
+    set_text(d.StatusText, text);
+    d.StatusFlags = flags;
+    d.DataStatusFlags = flags;
+    std::memcpy(d.DataStatusText, d.StatusText, sizeof d.DataStatusText);
+    d.DataCS = d.CS;
+    std::memcpy(d.DataCommText, d.CommText, sizeof d.DataCommText);
+    d.DataResponseTime = static_cast<std::uint32_t>(d.LastResponse);
+    std::memcpy(d.DataAuxText, d.AuxText, sizeof d.DataAuxText);
+}
+
+// The single-phase UPS on line of online.snmprec, its rows 0 to last
+// stored (every data file of that family differs from it in a few rows).
+void online_rows(TDevice &d, int last = 42) {
+    if (last >= 0)
+        markers(d);
+    if (last >= 1)
+        set_text(d.UpsModel, "Vega 3000 RT");
+    if (last >= 2)
+        set_text(d.UpsSoftwareVersion, "UPS 02.14");
+    if (last >= 8)
+        d.MinutesRemaining = 42;
+    if (last >= 9)
+        d.ChargeRemaining = 100;
+    if (last >= 10) {
+        d.BatteryVoltage = 816;
+        d.BatteryNominal = 240;
+    }
+    if (last >= 12)
+        d.BatteryTemperature = 26;
+    if (last >= 14)
+        d.InputFrequency = 499;
+    if (last >= 17)
+        set3(d.InputVoltage, 231, 0, 0);
+    if (last >= 20)
+        set3(d.InputCurrent, 62, 0, 0);
+    if (last >= 22)
+        d.PowerFlags = (d.PowerFlags | 0x08) & static_cast<std::uint8_t>(~0x02);
+    if (last >= 23)
+        d.OutputFrequency = 500;
+    if (last >= 24)
+        d.PhaseMode = '1';
+    if (last >= 27)
+        set3(d.OutputVoltage, 230, 0, 0);
+    if (last >= 30)
+        set3(d.OutputCurrent, 54, 0, 0);
+    if (last >= 33)
+        set3(d.OutputLoad, 41, 0, 0);
+    if (last >= 34)
+        d.BypassFrequency = 500;
+    if (last >= 37)
+        set3(d.BypassVoltage, 229, 0, 0);
+    if (last >= 38)
+        alarm_reset(d);
+    if (last >= 39)
+        d.ConfigOutputVoltage = 230;
+    if (last >= 40)
+        d.ConfigOutputFreq = 500;
+    if (last >= 41)
+        d.ConfigOutputVA = 3000;
+    if (last >= 42)
+        d.ConfigOutputPower = 2700;
+}
+
+void expect_online(TDevice &d) {
+    online_rows(d);
+    evaluated(d, "On Line", 0);
+}
+
+void expect_three_phase(TDevice &d) {
+    markers(d);
+    set_text(d.UpsModel, "Orion 40K 3/3");
+    set_text(d.UpsSoftwareVersion, "UPS 05.02");
+    d.MinutesRemaining = 18;
+    d.ChargeRemaining = 97;
+    d.BatteryVoltage = 4320;
+    d.BatteryTemperature = 31;
+    d.InputFrequency = 501;
+    set3(d.InputVoltage, 228, 232, 235);
+    set3(d.InputCurrent, 414, 397, 421);
+    d.PowerFlags = 0x08;
+    d.OutputFrequency = 499;
+    // Three lines in and three out.
+    d.PhaseMode = '4';
+    set3(d.OutputVoltage, 229, 230, 231);
+    set3(d.OutputCurrent, 388, 371, 402);
+    set3(d.OutputLoad, 64, 62, 68);
+    d.BypassFrequency = 502;
+    set3(d.BypassVoltage, 227, 233, 234);
+    alarm_reset(d);
+    d.ConfigOutputVoltage = 230;
+    d.ConfigOutputFreq = 500;
+    d.ConfigOutputVA = 40000;
+    d.ConfigOutputPower = 36000;
+    evaluated(d, "On Line", 0);
+}
+
+void expect_on_battery(TDevice &d) {
+    markers(d);
+    set_text(d.UpsModel, "Vega 1500");
+    set_text(d.UpsSoftwareVersion, "UPS 02.09");
+    d.MinutesRemaining = 3;
+    d.ChargeRemaining = 22;
+    d.BatteryVoltage = 218;
+    d.BatteryTemperature = 33;
+    d.InputFrequency = 0;
+    set3(d.InputVoltage, 0, 0, 0);
+    set3(d.InputCurrent, 0, 0, 0);
+    d.OutputFrequency = 500;
+    d.PhaseMode = '1';
+    set3(d.OutputVoltage, 226, 0, 0);
+    set3(d.OutputCurrent, 31, 0, 0);
+    set3(d.OutputLoad, 47, 0, 0);
+    d.BypassFrequency = 0;
+    set3(d.BypassVoltage, 0, 0, 0);
+    alarm_reset(d);
+    // Output on battery (upsOutputSource 5), then alarms 2 and 3.
+    d.PowerFlags = 0x0B;
+    d.ConfigOutputVoltage = 230;
+    d.ConfigOutputFreq = 500;
+    d.ConfigOutputVA = 1500;
+    d.ConfigOutputPower = 1350;
+    evaluated(d, "AC Fail, Low Battery !", 0x06);
+}
+
+void expect_alarm_id(TDevice &d) {
+    online_rows(d);
+    set_text(d.UpsModel, "Vega 2000 RT");
+    d.BatteryTemperature = 58;
+    // upsOutputSource 4 (bypass), then alarm 5 of row 7 and alarm 9.
+    d.PowerFlags = 0x08;
+    d.FaultFlags = 0x02;
+    d.ModeFlags = 0x08;
+    evaluated(d, "On Bypass", 0x48);
+}
+
+// Its missing objects read as empty; class 1 fixes the output frequency
+// and takes the bypass values from the input.
+void expect_ptolve(TDevice &d) {
+    markers(d);
+    set_text(d.UpsModel, "P.TOLVE 6000 HF");
+    set_text(d.UpsSoftwareVersion, "PT 1.30");
+    d.MinutesRemaining = 42;
+    d.ChargeRemaining = 100;
+    d.BatteryVoltage = 2040;
+    d.BatteryTemperature = 0;
+    d.InputFrequency = 498;
+    set3(d.InputVoltage, 224, 0, 0);
+    set3(d.InputCurrent, 62, 0, 0);
+    d.PowerFlags = 0x08;
+    d.OutputFrequency = 500;
+    d.PhaseMode = '1';
+    set3(d.OutputVoltage, 230, 0, 0);
+    set3(d.OutputCurrent, 54, 0, 0);
+    set3(d.OutputLoad, 41, 0, 0);
+    d.BypassFrequency = 498;
+    set3(d.BypassVoltage, 224, 0, 0);
+    alarm_reset(d);
+    d.ConfigOutputVoltage = 230;
+    d.ConfigOutputFreq = 500;
+    d.ConfigOutputVA = 0;
+    d.ConfigOutputPower = 2700;
+    evaluated(d, "On Line", 0);
+}
+
+void expect_zephrola(TDevice &d) {
+    online_rows(d);
+    set_text(d.UpsModel, "Vega 1000");
+    set_text(d.UpsSoftwareVersion, "Zephrola 4.2");
+    d.MinutesRemaining = 0xFFFF;
+    evaluated(d, "On Line", 0);
+}
+
+void expect_class2(TDevice &d) {
+    online_rows(d);
+    set_text(d.UpsModel, "4T4 10K");
+    d.MinutesRemaining = 0xFFFF;
+    d.BatteryVoltage = 742;
+    d.BatteryNominal = 72;
+    d.ConfigOutputVA = 10000;
+    d.ConfigOutputPower = 9000;
+    evaluated(d, "On Line", 0);
+}
+
+// Every well-known alarm, 20 (communications lost) included.
+void expect_alarms_255(TDevice &d) {
+    online_rows(d);
+    d.PowerFlags = 0x0B;
+    d.BatteryFlags = 0x09;
+    d.ShutdownFlags = 0x0E;
+    d.FaultFlags = 0x0E;
+    d.ModeFlags = 0x08;
+    evaluated(d, "Overload", 0x5F);
+}
+
+// Wrong types stored through their printable text, numbers cut to 16 bits,
+// texts cut to their fields, and alarm descriptors of every shape.
+void expect_bad_values(TDevice &d) {
+    markers(d);
+    set_text(d.UpsModel, "QW 9T8 XXXXXXXX");
+    set_text(d.UpsSoftwareVersion, "1.3.6.1.4.1.");
+    d.MinutesRemaining = 12;
+    d.ChargeRemaining = 87;
+    d.BatteryVoltage = 0xFFFF;
+    d.BatteryNominal = 36;
+    d.BatteryTemperature = 4464;
+    d.InputFrequency = 1;
+    set3(d.InputVoltage, 10, 57920, 0xFFFF);
+    set3(d.InputCurrent, 0, 42, 65529);
+    d.OutputFrequency = 50;
+    d.PhaseMode = '4';
+    set3(d.OutputVoltage, 0, 1, 230);
+    set3(d.OutputCurrent, 54, 0, 0);
+    set3(d.OutputLoad, 41, 0, 0);
+    d.BypassFrequency = 500;
+    set3(d.BypassVoltage, 229, 0, 0);
+    alarm_reset(d);
+    // On battery, alarm 3 through another subtree, 24 after a long text,
+    // 22 at the end of a 120-arc OID and 1 under a 63-arc row OID; "20"
+    // without a dot is passed over.
+    d.PowerFlags = 0x0B;
+    d.ShutdownFlags = 0x0A;
+    d.BatteryFlags = 0x01;
+    d.ConfigOutputVoltage = 230;
+    d.ConfigOutputFreq = 500;
+    d.ConfigOutputVA = 1;
+    d.ConfigOutputPower = 0xFFFF;
+    evaluated(d, "AC Fail, Low Battery !", 0x06);
+}
+
+// Offsets of the bytes in which two records differ, with both values.
+std::string differences(const TDevice &expected, const TDevice &actual) {
+    const auto *e = reinterpret_cast<const std::uint8_t *>(&expected);
+    const auto *a = reinterpret_cast<const std::uint8_t *>(&actual);
+    std::ostringstream out;
+    int shown = 0;
+    for (std::size_t i = 0; i < sizeof(TDevice) && shown < 24; ++i) {
+        if (e[i] == a[i])
+            continue;
+        char line[64];
+        std::snprintf(line, sizeof line, "offset %zu: expected 0x%02X, got 0x%02X\n", i, e[i],
+                      a[i]);
+        out << line;
+        ++shown;
+    }
+    return out.str();
+}
+
+// The poll of slot kSlot, with its record and flag in the device table and
+// its communities in [UPS_07], and the console captured.
+class SnmpPoll : public osktest::SnmpsimTest {
+  protected:
+    void SetUp() override {
+        SnmpsimTest::SetUp();
+        fill_stale(*record_);
+        SM_DEV[kSlot] = record_.get();
+        set_ready_status(kSlot, kFlagUntouched);
+        std::memset(&INI.UPS[kSlot], 0, sizeof INI.UPS[kSlot]);
+        pending_commands_clear();
+        bDebug = 1;
+        bDebugLog = 0;
+        k_monitor = 0;
+    }
+    void TearDown() override {
+        SM_DEV[kSlot] = nullptr;
+        set_ready_status(kSlot, 0);
+        pending_commands_clear();
+        bDebug = 0;
+        k_monitor = 0;
+    }
+
+    std::uint8_t poll(const char *community, const std::string &address) {
+        set_text(INI.UPS[kSlot].SNMPGetComm, community);
+        set_text(INI.UPS[kSlot].SNMPSetComm, community);
+        set_text(record_->Port, address.c_str());
+        std::memcpy(&before_, record_.get(), sizeof before_);
+        console_.clear();
+        return snmp_rq_send(0, address.c_str(), kSlot);
+    }
+
+    // The record as it stood before the poll with the presets written.
+    TDevice preset_record() const {
+        TDevice d;
+        std::memcpy(&d, &before_, sizeof d);
+        presets(d);
+        return d;
+    }
+
+    std::int32_t flag() const {
+        std::int32_t ready = -1;
+        device_snapshot(kSlot, nullptr, &ready);
+        return ready;
+    }
+
+    std::string log() const { return console_.text(); }
+
+    std::unique_ptr<TDevice> record_ = std::make_unique<TDevice>();
+    TDevice before_;
+    ConsoleCapture console_;
+};
+
+// ---- complete polls, one per kind of UPS ----------------------------
+
+struct PollCase {
+    const char *name;
+    const char *community;
+    void (*expect)(TDevice &);
+    std::uint8_t result;
+    std::int32_t ready;
+    const char *log;
+    // Appended to the agent's address: a port there changes nothing.
+    const char *address_suffix = "";
+};
+
+void PrintTo(const PollCase &c, std::ostream *os) { *os << c.name; }
+
+class CompletePoll : public SnmpPoll, public ::testing::WithParamInterface<PollCase> {};
+
+TEST_P(CompletePoll, StoresRecordFlagResultAndLog) {
+    const PollCase &c = GetParam();
+    const std::uint8_t result = poll(c.community, std::string(agent_address()) + c.address_suffix);
+    TDevice expected = preset_record();
+    c.expect(expected);
+    EXPECT_EQ(differences(expected, *record_), "");
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(flag(), c.ready);
+    EXPECT_EQ(log(), c.log);
+}
+
+constexpr const char *kEstablished = "\nComm established recognized";
+constexpr const char *kLost = "\nComm lost recognized";
+
+INSTANTIATE_TEST_SUITE_P(
+    Ups, CompletePoll,
+    ::testing::Values(
+        PollCase{"on_line", "online", expect_online, 0, 1, kEstablished},
+        PollCase{"on_line_address_with_port", "online", expect_online, 0, 1, kEstablished, ":1161"},
+        PollCase{"three_phase", "three_phase", expect_three_phase, 0, 1, kEstablished},
+        // Alarm 20: the agent lost its UPS, so the poll reports comm lost,
+        // yet every request was answered.
+        PollCase{"on_battery_alarms", "on_battery", expect_on_battery, 0, 0, kLost},
+        PollCase{"alarm_id_fallback", "alarm_id", expect_alarm_id, 0, 1, kEstablished},
+        PollCase{"ptolve_missing_objects", "ptolve", expect_ptolve, 0, 1, kEstablished},
+        PollCase{"zephrola", "zephrola", expect_zephrola, 0, 1, kEstablished},
+        PollCase{"class2", "class2", expect_class2, 0, 1, kEstablished},
+        PollCase{"alarms_255", "alarms_255", expect_alarms_255, 0, 0, kLost},
+        // 256 counts as 0: bits cleared, no walk.
+        PollCase{"alarms_256", "alarms_256", expect_online, 0, 1, kEstablished},
+        PollCase{"bad_values", "bad_values", expect_bad_values, 0, 1, kEstablished}),
+    [](const ::testing::TestParamInfo<PollCase> &info) { return std::string(info.param.name); });
+
+// ---- trace levels ----------------------------------------------------
+
+// Value of every OID of a data file, as snmpsimd answers it.
+std::map<std::string, std::string> data_values(const std::string &community) {
+    std::ifstream in(osktest::snmpsim_data_dir() + "/" + community + ".snmprec");
+    std::map<std::string, std::string> values;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        const std::size_t first = line.find('|');
+        const std::size_t second = line.find('|', first + 1);
+        values[line.substr(0, first)] = line.substr(second + 1);
+    }
+    return values;
+}
+
+class TraceLevel : public SnmpPoll, public ::testing::WithParamInterface<int> {};
+
+TEST_P(TraceLevel, OnlyLevelTenTracesEveryAnswer) {
+    k_monitor = static_cast<std::uint8_t>(GetParam());
+    const std::string address = agent_address();
+    EXPECT_EQ(poll("online", address), 0);
+    std::string expected;
+    if (GetParam() == 10) {
+        expected = "\nSNMP++ Get to " + address + " SNMPV 1 Retries=1 Timeout=1000" +
+                   " GetCommunity=online SetCommunity=online";
+        const auto values = data_values("online");
+        for (const char *oid : OidRequest)
+            expected += std::string("\nOid = ") + oid + " Value = " + values.at(oid);
+    }
+    expected += kEstablished;
+    EXPECT_EQ(log(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, TraceLevel, ::testing::Values(9, 10, 11));
+
+TEST_F(SnmpPoll, OversizedAnswersAreCutInTheLineBuffer) {
+    k_monitor = 10;
+    EXPECT_EQ(poll("bad_values", agent_address()), 0);
+    const std::string text = log();
+    std::istringstream lines(text);
+    std::string line;
+    int traced = 0;
+    while (std::getline(lines, line)) {
+        // Each line, with the newline that begins it, fills at most 199
+        // bytes of the 200-byte buffer.
+        EXPECT_LT(line.size(), 199u) << line.substr(0, 60);
+        traced += line.rfind("Oid = ", 0) == 0;
+    }
+    // The 43 rows and the five steps of the walk.
+    EXPECT_EQ(traced, 48);
+    const auto values = data_values("bad_values");
+    const std::string manufacturer =
+        "\nOid = 1.3.6.1.2.1.33.1.1.1.0 Value = " + values.at("1.3.6.1.2.1.33.1.1.1.0");
+    EXPECT_NE(text.find(manufacturer.substr(0, 199) + "\nOid = 1.3.6.1.2.1.33.1.1.2.0 "),
+              std::string::npos);
+    TDevice expected = preset_record();
+    expect_bad_values(expected);
+    EXPECT_EQ(differences(expected, *record_), "");
+}
+
+// ---- polls that cannot start -----------------------------------------
+
+struct NoStartCase {
+    const char *name;
+    // The slot's address field: 20 bytes, not terminated when full.
+    char port[20];
+    const char *log;
+};
+
+void PrintTo(const NoStartCase &c, std::ostream *os) { *os << c.name; }
+
+class PollWithoutSession : public SnmpPoll, public ::testing::WithParamInterface<NoStartCase> {};
+
+TEST_P(PollWithoutSession, TouchesNothingAndSendsNoCommand) {
+    const NoStartCase &c = GetParam();
+    pending_command_store(kSlot, 1, 0, 30, 0xFFFF);
+    set_text(INI.UPS[kSlot].SNMPGetComm, "writable");
+    set_text(INI.UPS[kSlot].SNMPSetComm, "writable");
+    std::memcpy(record_->Port, c.port, sizeof record_->Port);
+    record_->Address = 'Z';
+    std::memcpy(&before_, record_.get(), sizeof before_);
+    console_.clear();
+    // The poll reads the address from the record's field, which a full
+    // text leaves without a terminator: the next field follows it.
+    EXPECT_EQ(snmp_rq_send(0, record_->Port, kSlot), 2);
+    EXPECT_EQ(differences(before_, *record_), "");
+    EXPECT_EQ(flag(), kFlagUntouched);
+    EXPECT_EQ(log(), c.log);
+    const TPendingCommand pending = pending_command_take(kSlot);
+    EXPECT_EQ(pending.kind, 1);
+    EXPECT_EQ(pending.delay, 30);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Addresses, PollWithoutSession,
+    ::testing::Values(NoStartCase{"unresolvable", "no-such-ups.invalid",
+                                  "\nInvalid Address or DNS Name, no-such-ups.invalid"},
+                      NoStartCase{"full_field",
+                                  {'n', 'o', '-', 's', 'u', 'c', 'h', '-', 'u', 'p',
+                                   's', '.', 'i', 'n', 'v', 'a', 'l', 'i', 'd', 'x'},
+                                  "\nInvalid Address or DNS Name, no-such-ups.invalidx"},
+                      NoStartCase{"empty", "", "\nInvalid Address or DNS Name, "},
+                      NoStartCase{
+                          "ipv6", "::1",
+                          "\nSNMP++ Session Create Fail, SNMP++: Transport not supported (IPv6)"}),
+    [](const ::testing::TestParamInfo<NoStartCase> &info) { return std::string(info.param.name); });
+
+// ---- agents that stop answering --------------------------------------
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char *kTimedOut = "SNMP++ Get Error, SNMP++: Request timed out (4294967291)";
+
+// Polls through the relay, whose address is the UPS's address.
+class SilentUps : public SnmpPoll {
+  protected:
+    void SetUp() override {
+        SnmpPoll::SetUp();
+        std::string error;
+        ASSERT_TRUE(relay_address_.acquire(161, error)) << error;
+        ASSERT_TRUE(relay_.start(relay_address_.address(), 161, agent_address(), 161, error))
+            << error;
+    }
+
+    std::uint8_t timed_poll(const char *community) {
+        const auto start = Clock::now();
+        const std::uint8_t result = poll(community, relay_address_.address());
+        seconds_ = std::chrono::duration<double>(Clock::now() - start).count();
+        return result;
+    }
+
+    std::string address() const { return relay_address_.address(); }
+
+    osktest::LoopbackLease relay_address_;
+    osktest::UdpRelay relay_;
+    double seconds_ = 0;
+};
+
+// Reads one object of the simulator with the layer's own session.
+std::string read_back(const char *agent, const char *community, const char *oid) {
+    int created = 0;
+    Snmp session(created);
+    UdpAddress address(agent);
+    CTarget target(address);
+    target.set_readcommunity(OctetStr(community));
+    Pdu pdu;
+    pdu += Vb(Oid(oid));
+    if (session.get(pdu, target) != SNMP_CLASS_SUCCESS)
+        return "(no answer)";
+    Vb vb;
+    pdu.get_vb(vb, 0);
+    return vb.get_printable_value();
+}
+
+struct RowTenCase {
+    const char *name;
+    // The UPS answers again by the time the SET goes out.
+    bool answers_set;
+    std::uint8_t result;
+    std::uint8_t kind_after;
+};
+
+void PrintTo(const RowTenCase &c, std::ostream *os) { *os << c.name; }
+
+class SilentAtRowTen : public SilentUps, public ::testing::WithParamInterface<RowTenCase> {};
+
+TEST_P(SilentAtRowTen, KeepsRowsBeforeAndStillTriesTheSet) {
+    const RowTenCase &c = GetParam();
+    pending_command_store(kSlot, 1, 0, 30, 0xFFFF);
+    relay_.stop_answering_after(10);
+    // Row 10 is asked twice (the try and its retry); the UPS is back
+    // before the SET, a second after the retry.
+    std::thread resumer([&] {
+        if (!c.answers_set)
+            return;
+        const auto end = Clock::now() + std::chrono::seconds(10);
+        while (relay_.requests() < 12 && Clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        relay_.resume();
+    });
+    const std::uint8_t result = timed_poll("writable");
+    resumer.join();
+
+    TDevice expected = preset_record();
+    online_rows(expected, 9);
+    EXPECT_EQ(differences(expected, *record_), "");
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(flag(), 0);
+    std::string expected_log = "\n" + address() + " OidRequest = 10 Oid = 1.3.6.1.2.1.33.1.2.5.0 " +
+                               kTimedOut + "\nTimeout recognized" + kLost;
+    if (c.answers_set)
+        expected_log += "\nOidSet = 1 Oid = 1.3.6.1.2.1.33.1.8.2.0 Value = 30 SUCCESS";
+    else
+        expected_log += "\n" + address() + " OidSet = 1 Oid = 1.3.6.1.2.1.33.1.8.2.0 " + kTimedOut;
+    EXPECT_EQ(log(), expected_log);
+    EXPECT_EQ(pending_command_take(kSlot).kind, c.kind_after);
+    if (c.answers_set) {
+        EXPECT_EQ(read_back(agent_address(), "writable", "1.3.6.1.2.1.33.1.8.2.0"), "30");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Set, SilentAtRowTen,
+                         ::testing::Values(RowTenCase{"set_accepted", true, 2, 0},
+                                           // A failed SET makes the poll count as answered.
+                                           RowTenCase{"set_unanswered", false, 1, 1}),
+                         [](const ::testing::TestParamInfo<RowTenCase> &info) {
+                             return std::string(info.param.name);
+                         });
+
+struct WalkCase {
+    const char *name;
+    // Requests answered: rows 0 to 38 are 39, the walk's first step the 40th.
+    int answered;
+    const char *failed_step;
+    // The alarm decoded before the silence (upsAlarmBatteryBad), if any.
+    std::uint8_t battery_flags;
+};
+
+void PrintTo(const WalkCase &c, std::ostream *os) { *os << c.name; }
+
+class SilentInWalk : public SilentUps, public ::testing::WithParamInterface<WalkCase> {};
+
+TEST_P(SilentInWalk, EndsTheWalkAtItsFirstTimeout) {
+    const WalkCase &c = GetParam();
+    relay_.stop_answering_after(c.answered);
+    const std::uint8_t result = timed_poll("five_alarms");
+
+    TDevice expected = preset_record();
+    online_rows(expected, 38);
+    set_text(expected.UpsModel, "Vega 6000 RT");
+    expected.BatteryFlags = c.battery_flags;
+    EXPECT_EQ(differences(expected, *record_), "");
+    EXPECT_EQ(result, 2);
+    EXPECT_EQ(flag(), 0);
+    EXPECT_EQ(log(), "\n" + address() + c.failed_step + kTimedOut + "\n" + address() +
+                         " OidRequest = 39 Oid = 1.3.6.1.2.1.33.1.9.3.0 " + kTimedOut +
+                         "\nTimeout recognized" + kLost);
+    // One time-out in the walk and one at row 39, a try and a retry each.
+    EXPECT_GT(seconds_, 3.8);
+    EXPECT_LT(seconds_, 5.5);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, SilentInWalk,
+    ::testing::Values(
+        WalkCase{"first_step", 39, " AlarmPresent=0 Oid = 1.3.6.1.2.1.33.1.6.1.0 ", 0},
+        WalkCase{"second_step", 40, " AlarmPresent=1 Oid = 1.3.6.1.2.1.33.1.6.2.1.2.1 ", 0x01}),
+    [](const ::testing::TestParamInfo<WalkCase> &info) { return std::string(info.param.name); });
+
+TEST_F(SilentUps, PtolveModelFailsSilentlyUntilItsModelIsGone) {
+    set_text(record_->UpsModel, "P.TOLVE 3000");
+    relay_.stop_answering_after(0);
+    const std::uint8_t result = timed_poll("ptolve");
+
+    // Rows 0 and 1 pass as empty, so row 1 clears the model and row 2's
+    // time-out counts.
+    TDevice expected = preset_record();
+    markers(expected);
+    std::memset(expected.UpsModel, 0, sizeof expected.UpsModel);
+    EXPECT_EQ(differences(expected, *record_), "");
+    EXPECT_EQ(result, 2);
+    EXPECT_EQ(flag(), 0);
+    EXPECT_EQ(log(), "\n" + address() + " OidRequest = 2 Oid = 1.3.6.1.2.1.33.1.1.3.0 " +
+                         kTimedOut + "\nTimeout recognized" + kLost);
+}
+
+} // namespace
