@@ -96,10 +96,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         size = kLargestDatagram;
     k_monitor = static_cast<std::uint8_t>(size % 6);
     k_monitor1 = static_cast<std::uint8_t>(size % 5);
-    const int sent = platform::sendto(g_client, reinterpret_cast<const char *>(data),
-                                      static_cast<int>(size), 0,
-                                      reinterpret_cast<const platform::sockaddr *>(&g_agent),
-                                      sizeof g_agent);
+    const int sent =
+        platform::sendto(g_client, reinterpret_cast<const char *>(data), static_cast<int>(size), 0,
+                         reinterpret_cast<const platform::sockaddr *>(&g_agent), sizeof g_agent);
     if (sent != static_cast<int>(size))
         std::abort();
     NetworkComm();

@@ -80,14 +80,15 @@ int receive_datagram(int socket) {
     // it from the whole table.
     const std::uint16_t device = in_packet_header->Dev;
     std::int32_t ready = 0;
-    const std::uint16_t slot = device == ALL_DEVICES ? ALL_DEVICES : device_slot_lookup(device, &ready);
+    const std::uint16_t slot =
+        device == ALL_DEVICES ? ALL_DEVICES : device_slot_lookup(device, &ready);
     net_log("UDP  : Decoded device [%u] ... OK ", slot);
     if (device != ALL_DEVICES && (slot >= device_slots || ready == 0))
         return 0;
     zapis_stat_com("UDP  : Agent parse ... OK ");
 
-    if (udp_agent_parse(in_packet, in_length, out_packet, &out_length,
-                        from_receive.sin_addr.s_addr, socket) == 0)
+    if (udp_agent_parse(in_packet, in_length, out_packet, &out_length, from_receive.sin_addr.s_addr,
+                        socket) == 0)
         return 0;
     trace_response("OutPacket1:");
     out_packet_header = reinterpret_cast<DataNet *>(out_packet);

@@ -68,7 +68,8 @@ int udp_rq_send(int socket, int type, const char *host, std::uint16_t device,
 
     std::memset(&from_request, 0, sizeof from_request);
     from_request.sin_family = AF_INET;
-    from_request.sin_port = htons(static_cast<platform::u_short>((INI.Network.Port + 4u) & 0xFFFFu));
+    from_request.sin_port =
+        htons(static_cast<platform::u_short>((INI.Network.Port + 4u) & 0xFFFFu));
     from_request.sin_addr.s_addr = address;
     const char *address_text = inet_ntoa_custom(from_request.sin_addr);
     if (k_monitor1 >= 2)

@@ -71,8 +71,7 @@ class AgentFixture : public ::testing::Test {
     // Sends the datagrams, runs one network tick and returns the answers.
     // Loopback delivers a datagram before its send returns, so the answers
     // of the tick are waiting when it ends; the wait is only a margin.
-    std::vector<std::string> exchange(const std::vector<std::string> &datagrams,
-                                      int wait_ms = 50) {
+    std::vector<std::string> exchange(const std::vector<std::string> &datagrams, int wait_ms = 50) {
         for (const std::string &d : datagrams)
             client_.send(port_, d);
         NetworkComm();

@@ -43,9 +43,9 @@ TEST(AgentPortTest, PortInUseFailsThenOpensOnceAndStaysOpen) {
     EXPECT_EQ(pasive_udp_socket.load(), 0);
     std::string log = console.text();
     EXPECT_EQ(log.find("\nOpen WINSOCK.DLL ... "), 0u) << log;
-    for (const char *line : {"   \nVersion: 2.2", "   \nStatus: Running", "   \nMax.sockets: ",
-                             "   \nMax.UDP datagram size: 65507", "   \nLocal IP address: ",
-                             "\n\n"})
+    for (const char *line : {"   \nVersion: 2.2", "   \nStatus: Running",
+                             "   \nMax.sockets: ", "   \nMax.UDP datagram size: 65507",
+                             "   \nLocal IP address: ", "\n\n"})
         EXPECT_TRUE(contains(log, line)) << line << "\n" << log;
     EXPECT_TRUE(contains(log, open_line + "\n\rBind UDP socket on port " + std::to_string(port) +
                                   " error 4294967295 [FFFFFFFF] !Error !!!\n"))
@@ -102,13 +102,13 @@ TEST_P(HostNameRuleTest, OnlyNamesWithOtherThanDigitsAndFullStopsAreLookedUp) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, HostNameRuleTest,
-                         ::testing::Values(HostNameCase{"", false}, HostNameCase{"127.0.0.1", false},
+                         ::testing::Values(HostNameCase{"", false},
+                                           HostNameCase{"127.0.0.1", false},
                                            HostNameCase{".1", false}, HostNameCase{"12345", false},
                                            HostNameCase{"...", false},
                                            HostNameCase{"localhost", true},
                                            HostNameCase{"1.2.3.x", true},
-                                           HostNameCase{"ups-7", true},
-                                           HostNameCase{"-1", true}),
+                                           HostNameCase{"ups-7", true}, HostNameCase{"-1", true}),
                          [](const auto &info) { return "case" + std::to_string(info.index); });
 
 TEST(AgentPortTest, UnlookedNamesGetNoHostEntry) {

@@ -72,13 +72,13 @@ TEST_P(DiscardedDatagramTest, IsDroppedAndDoesNotBlockTheQueue) {
     EXPECT_EQ(answers[0].size(), 97u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Datagrams, DiscardedDatagramTest,
-    ::testing::Values(BadDatagram{"empty", std::string()},
-                      BadDatagram{"just_over_2500", request_datagram(GET_STATUS, 7) +
-                                                        std::string(2501 - 16, '\0')},
-                      BadDatagram{"largest", std::string(65507, '\x04')}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Datagrams, DiscardedDatagramTest,
+                         ::testing::Values(BadDatagram{"empty", std::string()},
+                                           BadDatagram{"just_over_2500",
+                                                       request_datagram(GET_STATUS, 7) +
+                                                           std::string(2501 - 16, '\0')},
+                                           BadDatagram{"largest", std::string(65507, '\x04')}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(NetworkTickTest, RequestOf2500BytesIsTakenWhole) {
     const auto answers = exchange(request_datagram(GET_STATUS, 7) + std::string(2500 - 16, '\x55'));
@@ -114,7 +114,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ShortDatagram{"two_bytes_identif", std::string("\x01\x00", 2), 115},
                       ShortDatagram{"one_byte_unknown_type", "\x02", 19},
                       ShortDatagram{"header_only_device_7", request_datagram(GET_STATUS, 7), 97},
-                      ShortDatagram{"fifteen_bytes_with_rr", request_datagram(GET_STATUS, 7).substr(0, 14) + "\x01", 0}),
+                      ShortDatagram{"fifteen_bytes_with_rr",
+                                    request_datagram(GET_STATUS, 7).substr(0, 14) + "\x01", 0}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(NetworkTickTest, WithoutDeviceZeroAShortDatagramGetsNoAnswer) {

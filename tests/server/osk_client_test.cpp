@@ -68,19 +68,20 @@ class OskClientTest : public AgentFixture {
 TEST_F(OskClientTest, StatusIsPrintedDecoded) {
     const RunResult r = run("-w 3000 " + at_agent() + "GET_STATUS 7");
     EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(r.out, "request: TYPE=3 (GET_STATUS) DEVICE=7 to 127.0.0.1:" + std::to_string(port_) +
-                         "\n"
-                         "response 1: 97 bytes from 127.0.0.1:" +
-                         std::to_string(port_) +
-                         "\n"
-                         "header: Ident=3 Dev=7 ActualPacket=0 TotalPackets=1 Size=81 Password=0 RR=1\n"
-                         "StatusData:\n"
-                         "  StatusByte: 0\n"
-                         "  StatusFlags: 0x04\n"
-                         "  StatusText: \"AC Fail ! Remaining 12 min\"\n"
-                         "  CS: 0\n"
-                         "  CommText: \"Communication OK\"\n"
-                         "responses: 1\n");
+    EXPECT_EQ(r.out,
+              "request: TYPE=3 (GET_STATUS) DEVICE=7 to 127.0.0.1:" + std::to_string(port_) +
+                  "\n"
+                  "response 1: 97 bytes from 127.0.0.1:" +
+                  std::to_string(port_) +
+                  "\n"
+                  "header: Ident=3 Dev=7 ActualPacket=0 TotalPackets=1 Size=81 Password=0 RR=1\n"
+                  "StatusData:\n"
+                  "  StatusByte: 0\n"
+                  "  StatusFlags: 0x04\n"
+                  "  StatusText: \"AC Fail ! Remaining 12 min\"\n"
+                  "  CS: 0\n"
+                  "  CommText: \"Communication OK\"\n"
+                  "responses: 1\n");
 }
 
 TEST_F(OskClientTest, BrowseOfAllDevicesPrintsEveryRecord) {
@@ -113,10 +114,10 @@ TEST_F(OskClientTest, HexDumpFollowsTheDecodedDatagram) {
 }
 
 TEST_F(OskClientTest, WrongCommandLinesAreRefused) {
-    for (const char *arguments : {"", "127.0.0.1", "127.0.0.1 70000 GET_STATUS 7",
-                                  "127.0.0.1 9000 NO_SUCH_TYPE 7", "127.0.0.1 9000 GET_STATUS x",
-                                  "127.0.0.1 9000 GET_STATUS 7 5", "127.0.0.1 9000 SET_UPSCOMMAND 7",
-                                  "-q 127.0.0.1 9000 GET_STATUS 7"})
+    for (const char *arguments :
+         {"", "127.0.0.1", "127.0.0.1 70000 GET_STATUS 7", "127.0.0.1 9000 NO_SUCH_TYPE 7",
+          "127.0.0.1 9000 GET_STATUS x", "127.0.0.1 9000 GET_STATUS 7 5",
+          "127.0.0.1 9000 SET_UPSCOMMAND 7", "-q 127.0.0.1 9000 GET_STATUS 7"})
         EXPECT_EQ(run(std::string(arguments) + " 2>/dev/null").exit_code, 2) << arguments;
     EXPECT_EQ(run("255.255.255.255 9000 GET_STATUS 7 2>/dev/null").exit_code, 1);
 }

@@ -39,10 +39,10 @@ TEST_F(RecordHandoverTest, AnswersNeverMixTwoVersionsOfARecord) {
 
     int answers = 0;
     for (int round = 0; round < 200; ++round) {
-        for (const std::string &d : exchange({request_datagram(GET_STATUS, 7),
-                                              request_datagram(GET_DEVDATA, 7),
-                                              request_datagram(GET_BROWSEDATA, 7)},
-                                             5)) {
+        for (const std::string &d :
+             exchange({request_datagram(GET_STATUS, 7), request_datagram(GET_DEVDATA, 7),
+                       request_datagram(GET_BROWSEDATA, 7)},
+                      5)) {
             ++answers;
             if (d.size() == 97u) {
                 EXPECT_EQ(d.substr(16 + 2, 30), d.substr(16 + 33, 30));

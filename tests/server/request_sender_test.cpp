@@ -155,7 +155,8 @@ TEST_F(RequestSenderTest, PortWrapsAndAFailedSendIsTraced) {
     INI.Network.Port = 65532;
     EXPECT_EQ(udp_rq_send(sender_, GET_STATUS, "127.0.0.1", 1, nullptr, 0), 0);
     EXPECT_EQ(from_request.sin_port, 0);
-    EXPECT_NE(console.text().find(" Function: sendto Error: "), std::string::npos) << console.text();
+    EXPECT_NE(console.text().find(" Function: sendto Error: "), std::string::npos)
+        << console.text();
 }
 
 TEST_F(RequestSenderTest, ErrorLineNeedsLevel2OrTheErrorSwitch) {

@@ -35,12 +35,11 @@ TEST_F(ResponsesTest, IdentificationCarriesTheRecordAndVersion21) {
     ups();
     const auto answers = exchange(request_datagram(GET_IDENTIF, 7));
     ASSERT_EQ(answers.size(), 1u);
-    const std::string expected = response_header(GET_IDENTIF, 7, 99) +
-                                 std::string("ABCDEFGHIJKLMNOPQRST") + field("127.0.0.2", 20) +
-                                 le16(7) + std::string(1, '\x03') + std::string(8, '\0') +
-                                 std::string(1, '\x0B') + std::string(1, '\x05') + le16(0x1234) +
-                                 field("2.1", 8) + le16(0) + std::string(14, '\0') +
-                                 field("KRV-1000-230-S", 20);
+    const std::string expected =
+        response_header(GET_IDENTIF, 7, 99) + std::string("ABCDEFGHIJKLMNOPQRST") +
+        field("127.0.0.2", 20) + le16(7) + std::string(1, '\x03') + std::string(8, '\0') +
+        std::string(1, '\x0B') + std::string(1, '\x05') + le16(0x1234) + field("2.1", 8) + le16(0) +
+        std::string(14, '\0') + field("KRV-1000-230-S", 20);
     ASSERT_EQ(expected.size(), 115u);
     EXPECT_EQ(answers[0], expected);
 }

@@ -32,7 +32,6 @@ class TraceTest : public AgentFixture {
         platform::reset_local_time();
         AgentFixture::TearDown();
     }
-
 };
 
 TEST_F(TraceTest, HeaderTraceAtLevel4ShowsEveryFieldTwice) {
@@ -42,9 +41,10 @@ TEST_F(TraceTest, HeaderTraceAtLevel4ShowsEveryFieldTwice) {
     EXPECT_EQ(console_.text(), "");
     trace(4);
     swap_udp_header(&header);
-    EXPECT_EQ(console_.text(), "\nUDP header:  \n  Ident: 16 [10]\n  Dev: 7 [7]\n  ActualPacket: 0 [0]"
-                               "\n  TotalPackets: 1 [1]\n  Size: 248 [F8]\n  Password: 0 [0]"
-                               "\n  RR: 1 [1]");
+    EXPECT_EQ(console_.text(),
+              "\nUDP header:  \n  Ident: 16 [10]\n  Dev: 7 [7]\n  ActualPacket: 0 [0]"
+              "\n  TotalPackets: 1 [1]\n  Size: 248 [F8]\n  Password: 0 [0]"
+              "\n  RR: 1 [1]");
     EXPECT_EQ(header.Ident, GET_BROWSEDATA);
     EXPECT_EQ(header.Size, 248u);
 }
@@ -79,13 +79,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         DumpCase{"level3_cut_after_30", 3,
                  [](const std::string &d) {
-                     return items(d.substr(0, 17), "<-") +
-                            items(d.substr(17, 13), "<-", true);
+                     return items(d.substr(0, 17), "<-") + items(d.substr(17, 13), "<-", true);
                  }},
         DumpCase{"level4_whole_then_header", 4,
                  [](const std::string &d) {
-                     return items(d.substr(0, 17), "<-") +
-                            items(d.substr(17, 17), "<-") +
+                     return items(d.substr(0, 17), "<-") + items(d.substr(17, 17), "<-") +
                             items(d.substr(34), "<-") +
                             "\nUDP header:  \n  Ident: 3 [3]\n  Dev: 7 [7]\n  ActualPacket: 0 [0]"
                             "\n  TotalPackets: 1 [1]\n  Size: 40 [28]\n  Password: 0 [0]"

@@ -64,7 +64,8 @@ class WinsockTest : public ::testing::Test {
 
     void send(const std::string &bytes) {
         ASSERT_EQ(sendto(sender_, bytes.data(), static_cast<int>(bytes.size()), 0,
-                         reinterpret_cast<sockaddr *>(&receiver_address_), sizeof receiver_address_),
+                         reinterpret_cast<sockaddr *>(&receiver_address_),
+                         sizeof receiver_address_),
                   static_cast<int>(bytes.size()));
     }
     u_long waiting() {
@@ -174,11 +175,12 @@ TEST_F(WinsockTest, OnlyTheBroadcastOptionIsKnown) {
     EXPECT_EQ(setsockopt(receiver_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char *>(&on),
                          sizeof on),
               0);
-    EXPECT_EQ(setsockopt(receiver_, SOL_SOCKET, 0x0004, reinterpret_cast<const char *>(&on),
-                         sizeof on),
-              SOCKET_ERROR);
-    EXPECT_EQ(setsockopt(receiver_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char *>(&on), 2),
-              SOCKET_ERROR);
+    EXPECT_EQ(
+        setsockopt(receiver_, SOL_SOCKET, 0x0004, reinterpret_cast<const char *>(&on), sizeof on),
+        SOCKET_ERROR);
+    EXPECT_EQ(
+        setsockopt(receiver_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char *>(&on), 2),
+        SOCKET_ERROR);
 }
 
 TEST_F(WinsockTest, BindRefusesAShortOrForeignAddress) {

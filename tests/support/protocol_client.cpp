@@ -30,7 +30,8 @@ constexpr int kPortAttempts = 200;
 // ports, and steps through 20000..59999 from there.
 std::uint16_t candidate_port(int attempt) {
     const unsigned start = static_cast<unsigned>(::getpid()) * 7919u % 40000u;
-    return static_cast<std::uint16_t>(20000u + (start + 131u * static_cast<unsigned>(attempt)) % 40000u);
+    return static_cast<std::uint16_t>(20000u +
+                                      (start + 131u * static_cast<unsigned>(attempt)) % 40000u);
 }
 
 void put_word(std::string *out, std::uint16_t value) {
@@ -58,8 +59,9 @@ void ProtocolClient::send(std::uint16_t port, const std::string &datagram) {
     to.sin_family = platform::AF_INET;
     to.sin_port = platform::htons(port);
     to.sin_addr.s_addr = platform::inet_addr("127.0.0.1");
-    const int sent = platform::sendto(socket_, datagram.data(), static_cast<int>(datagram.size()), 0,
-                                      reinterpret_cast<const platform::sockaddr *>(&to), sizeof to);
+    const int sent =
+        platform::sendto(socket_, datagram.data(), static_cast<int>(datagram.size()), 0,
+                         reinterpret_cast<const platform::sockaddr *>(&to), sizeof to);
     EXPECT_EQ(sent, static_cast<int>(datagram.size())) << "error " << platform::WSAGetLastError();
 }
 
