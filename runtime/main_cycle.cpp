@@ -1,0 +1,118 @@
+// StartServiceA and the directories it fixes before anything else runs.
+#include "runtime/main_cycle.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+#include "config/ini_load.h"
+#include "platform/console.h"
+#include "platform/console_control.h"
+#include "platform/environment.h"
+#include "platform/message_queue.h"
+#include "platform/process.h"
+#include "platform/runtime_signal.h"
+#include "platform/start_up.h"
+#include "platform/thread.h"
+#include "runtime/message_box.h"
+#include "runtime/process_entry.h"
+#include "runtime/stop_handlers.h"
+#include "runtime/terminal_services.h"
+#include "runtime/worker_threads.h"
+#include "shared/debug_log.h"
+#include "shared/directories.h"
+#include "shared/ini_record.h"
+
+platform::DWORD MainId = 0;
+std::atomic<std::int32_t> was_term_signal{0};
+
+namespace {
+
+constexpr std::size_t kDirMax = sizeof ProgramDir - 1; // 255 characters
+constexpr char kKervon[] = "/Kervon/";
+
+// Signals that Catcher takes on the main-cycle thread: interrupt, illegal
+// instruction, floating-point error, segment violation, termination and
+// abort.
+constexpr int kCaughtSignals[] = {SIGINT, SIGILL, SIGFPE, SIGSEGV, SIGTERM, SIGABRT};
+
+void load_failed() {
+    MessageBoxWin("Cannot open initialization file!", "Error", 16);
+    FreeLibraryWts();
+    std::exit(2);
+}
+
+void apply_configured_switches() {
+    if (INI.System.DebugLog != 0) {
+        bDebug = 1;
+        bDebugLog = 1;
+        k_monitor = INI.System.DebugMode;
+    }
+    if (bDebug != 0 && k_monitor <= 2) {
+        k_monitor = 3;
+        k_monitor1 = 2;
+        k_errorlog = 1;
+    }
+}
+
+void message_loop() {
+    platform::MSG msg{};
+    while (platform::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        platform::TranslateMessage(&msg);
+        platform::DispatchMessageA(&msg);
+    }
+    was_term_signal = 1;
+    printfc("\nWas_term_signal !");
+}
+
+} // namespace
+
+void SetProgramDir(const char *program_path) {
+    ProgramDir[0] = '\0';
+    if (program_path == nullptr)
+        return;
+    const char *slash = std::strrchr(program_path, '/');
+    if (slash == nullptr)
+        return;
+    const std::size_t length = static_cast<std::size_t>(slash - program_path) + 1;
+    if (length > kDirMax)
+        return; // never cut: a shortened path names another directory
+    std::memcpy(ProgramDir, program_path, length);
+    ProgramDir[length] = '\0';
+}
+
+void SetAllUserDir() {
+    char value[sizeof AllUserDir] = {};
+    const platform::DWORD length = platform::GetEnvironmentVariableA("allusersprofile", value, sizeof value);
+    const std::size_t suffix = sizeof kKervon - 1;
+    if (length == 0 || length >= sizeof value || length + suffix > kDirMax)
+        value[0] = '\0';
+    std::strcpy(AllUserDir, value);
+    std::strcat(AllUserDir, kKervon);
+}
+
+void StartServiceA() {
+    SetProgramDir(platform::Argument(0));
+    SetAllUserDir();
+    if (LoadINI() != 0)
+        load_failed();
+
+    if (bDebug != 0 && start_app != 0)
+        platform::AllocConsole();
+    if (bDebug != 0)
+        printfc("\nStart Service\n");
+    apply_configured_switches();
+
+    for (int signal_number : kCaughtSignals)
+        platform::signal(signal_number, Catcher);
+    MainId = platform::GetCurrentThreadId();
+    StartThreads();
+    platform::SetPriorityClass(platform::GetCurrentProcess(), platform::NORMAL_PRIORITY_CLASS);
+    if (!platform::SetConsoleCtrlHandler(ControlHandler, platform::TRUE))
+        printfc("\n\rSetConsoleCtrlHandler error");
+    if (bDebug == 0)
+        platform::FreeConsole();
+
+    message_loop();
+    printfc("\nStopped main cycle !");
+}

@@ -1,0 +1,61 @@
+// The start-up code: the argument list as the entry sees it, the entry's
+// result as the exit code, and writes to a closed pipe that fail instead
+// of ending the process.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "platform/start_up.h"
+
+namespace {
+
+int g_seen_count = 0;
+std::string g_seen_first;
+
+int entry_returning_five() {
+    g_seen_count = platform::ArgumentCount();
+    g_seen_first = platform::Argument(1);
+    return 5;
+}
+
+int entry_writing_to_a_closed_pipe() {
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return 1;
+    ::close(fds[0]);
+    const ssize_t n = ::write(fds[1], "x", 1);
+    const int err = errno;
+    ::close(fds[1]);
+    return n < 0 && err == EPIPE ? 0 : 2;
+}
+
+TEST(StartUp, RunsTheEntryWithTheArgumentsAndReturnsItsResult) {
+    char program[] = "/opt/osk/oskavelde";
+    char option[] = "-debug";
+    char *argv[] = {program, option, nullptr};
+    EXPECT_EQ(platform::StartUp(2, argv, entry_returning_five), 5);
+    EXPECT_EQ(g_seen_count, 2);
+    EXPECT_EQ(g_seen_first, "-debug");
+    EXPECT_STREQ(platform::Argument(0), "/opt/osk/oskavelde");
+    EXPECT_EQ(platform::Argument(2), nullptr);
+    EXPECT_EQ(platform::Argument(-1), nullptr);
+}
+
+TEST(StartUp, ABrokenPipeIsAWriteErrorNotTheEndOfTheProcess) {
+    char program[] = "oskavelde";
+    char *argv[] = {program, nullptr};
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::exit(platform::StartUp(1, argv, entry_writing_to_a_closed_pipe)),
+                ::testing::ExitedWithCode(0), "");
+}
+
+TEST(StartUp, NoArgumentListBeforeItIsSet) {
+    platform::SetArguments(0, nullptr);
+    EXPECT_EQ(platform::ArgumentCount(), 0);
+    EXPECT_EQ(platform::Argument(0), nullptr);
+}
+
+} // namespace

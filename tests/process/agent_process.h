@@ -1,0 +1,165 @@
+// The real oskavelde binary as a process of its own for the whole-process
+// tests: a data directory of its own (ALLUSERSPROFILE pointing at a fresh
+// folder with a Kervon/ subfolder), standard output and standard error
+// caught in files, signals, and the exit status with a time limit.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/scratch_dir.h"
+
+extern char **environ;
+
+namespace osktest {
+
+class AgentProcess {
+  public:
+    using Clock = std::chrono::steady_clock;
+
+    AgentProcess() { std::filesystem::create_directories(dir_.file("Kervon")); }
+    ~AgentProcess() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    AgentProcess(const AgentProcess &) = delete;
+    AgentProcess &operator=(const AgentProcess &) = delete;
+
+    // The folder that ALLUSERSPROFILE names; the agent's data directory is
+    // its Kervon/ subfolder. The process also runs in this folder.
+    const ScratchDir &dir() const { return dir_; }
+    std::string data_file(const std::string &name) const { return dir_.file("Kervon/" + name); }
+
+    void write_ini(const std::string &text) const { write_file_bytes(data_file("kervon.ini"), text); }
+
+    // Starts the binary with the arguments; false when it cannot be started.
+    bool start(const std::vector<std::string> &args) {
+        std::vector<std::string> env_text;
+        bool tsan_options = false;
+        for (char **e = environ; *e != nullptr; ++e) {
+            if (std::strncmp(*e, "ALLUSERSPROFILE=", 16) == 0)
+                continue;
+            env_text.emplace_back(*e);
+            // ThreadSanitizer pauses a second at exit by default; the time
+            // that a stop takes is the agent's own without it.
+            if (std::strncmp(*e, "TSAN_OPTIONS=", 13) == 0) {
+                env_text.back() += ":atexit_sleep_ms=0";
+                tsan_options = true;
+            }
+        }
+        if (!tsan_options)
+            env_text.emplace_back("TSAN_OPTIONS=atexit_sleep_ms=0");
+        env_text.push_back("ALLUSERSPROFILE=" + dir_.path());
+        std::vector<char *> env;
+        for (auto &e : env_text)
+            env.push_back(e.data());
+        env.push_back(nullptr);
+
+        std::vector<std::string> argv_text{binary()};
+        argv_text.insert(argv_text.end(), args.begin(), args.end());
+        std::vector<char *> argv;
+        for (auto &a : argv_text)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, dir_.file("stdout.txt").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, dir_.file("stderr.txt").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addchdir_np(&actions, dir_.path().c_str());
+        started_ = Clock::now();
+        const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), env.data());
+        posix_spawn_file_actions_destroy(&actions);
+        if (rc != 0)
+            pid_ = -1;
+        return rc == 0;
+    }
+
+    void signal(int number) const {
+        if (pid_ > 0)
+            ::kill(pid_, number);
+    }
+
+    // The exit code once the process has ended by itself within the limit;
+    // -1 when it is still running (it is then killed), 128 + n when a
+    // signal n ended it.
+    int wait_exit(std::chrono::milliseconds limit) {
+        const auto until = Clock::now() + limit;
+        for (;;) {
+            int status = 0;
+            const pid_t done = ::waitpid(pid_, &status, WNOHANG);
+            if (done == pid_) {
+                pid_ = -1;
+                ended_ = Clock::now();
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            if (Clock::now() >= until) {
+                ::kill(pid_, SIGKILL);
+                ::waitpid(pid_, nullptr, 0);
+                pid_ = -1;
+                return -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
+    // True once standard output holds the text, within the limit.
+    bool wait_for_output(const std::string &text, std::chrono::milliseconds limit) const {
+        const auto until = Clock::now() + limit;
+        while (Clock::now() < until) {
+            if (out().find(text) != std::string::npos)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return out().find(text) != std::string::npos;
+    }
+
+    // The listing of the set-up comes after the main cycle has started its
+    // threads and just before its console handler is in place; with
+    // console output the set-up ends with a pause of one second, and the
+    // timer thread takes its first tick after that.
+    bool wait_until_running(std::chrono::milliseconds limit) const {
+        if (!wait_for_output("Detected system: ", limit))
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1300));
+        return true;
+    }
+
+    // Time from the start to the end of the process.
+    Clock::duration run_time() const { return ended_ - started_; }
+
+    std::string out() const { return read_file_bytes(dir_.file("stdout.txt")); }
+    std::string err() const { return read_file_bytes(dir_.file("stderr.txt")); }
+    // The debug log in the data directory.
+    std::string log() const { return read_file_bytes(data_file("debugsnmp.log")); }
+
+    static std::string binary() { return OSK_BINARY_DIR "/oskavelde"; }
+
+  private:
+    ScratchDir dir_;
+    pid_t pid_ = -1;
+    Clock::time_point started_{};
+    Clock::time_point ended_{};
+};
+
+// A kervon.ini without any device: the agent polls nothing, and its
+// client port is one that the system picks.
+inline std::string ini_without_devices() { return "[System]\r\nName=test\r\n[Network]\r\nPort=4\r\n"; }
+
+} // namespace osktest
