@@ -27,7 +27,6 @@ constexpr int sys_SOCK_DGRAM = SOCK_DGRAM;
 constexpr int sys_IPPROTO_UDP = IPPROTO_UDP;
 constexpr int sys_SOL_SOCKET = SOL_SOCKET;
 constexpr int sys_SO_BROADCAST = SO_BROADCAST;
-constexpr unsigned long sys_FIONBIO = FIONBIO;
 constexpr unsigned long sys_FIONREAD = FIONREAD;
 } // namespace
 
@@ -183,7 +182,7 @@ int bind(SOCKET s, const sockaddr *address, int length) {
     if (!to_system(address, length, &sys))
         return fail_with(EINVAL);
     return ::bind(s, reinterpret_cast<const ::sockaddr *>(&sys), sizeof sys) == 0 ? 0
-                                                                                 : fail_errno();
+                                                                                  : fail_errno();
 }
 
 int ioctlsocket(SOCKET s, long command, u_long *argument) {
@@ -222,13 +221,14 @@ int setsockopt(SOCKET s, int level, int option, const char *value, int length) {
     std::memcpy(&on, value, sizeof on);
     on = on != 0 ? 1 : 0;
     return ::setsockopt(s, sys_SOL_SOCKET, sys_SO_BROADCAST, &on, sizeof on) == 0 ? 0
-                                                                                   : fail_errno();
+                                                                                  : fail_errno();
 }
 
 int recvfrom(SOCKET s, char *buffer, int length, int flags, sockaddr *from, int *from_length) {
     if (buffer == nullptr || length < 0)
         return fail_with(EFAULT);
-    if (from != nullptr && (from_length == nullptr || *from_length < static_cast<int>(sizeof(sockaddr_in))))
+    if (from != nullptr &&
+        (from_length == nullptr || *from_length < static_cast<int>(sizeof(sockaddr_in))))
         return fail_with(EFAULT);
     (void)flags;
     ::sockaddr_in sender{};

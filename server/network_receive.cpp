@@ -80,14 +80,15 @@ int receive_datagram(int socket) {
     // it from the whole table.
     const std::uint16_t device = in_packet_header->Dev;
     std::int32_t ready = 0;
-    const std::uint16_t slot = device == ALL_DEVICES ? ALL_DEVICES : device_slot_lookup(device, &ready);
+    const std::uint16_t slot =
+        device == ALL_DEVICES ? ALL_DEVICES : device_slot_lookup(device, &ready);
     net_log("UDP  : Decoded device [%u] ... OK ", slot);
     if (device != ALL_DEVICES && (slot >= device_slots || ready == 0))
         return 0;
     zapis_stat_com("UDP  : Agent parse ... OK ");
 
-    if (udp_agent_parse(in_packet, in_length, out_packet, &out_length,
-                        from_receive.sin_addr.s_addr, socket) == 0)
+    if (udp_agent_parse(in_packet, in_length, out_packet, &out_length, from_receive.sin_addr.s_addr,
+                        socket) == 0)
         return 0;
     trace_response("OutPacket1:");
     out_packet_header = reinterpret_cast<DataNet *>(out_packet);
@@ -123,18 +124,22 @@ int udp_rs_send(int socket) {
         zapis_stat_com("NO DATA - SEND RESPONSE ABORTED ! ");
         return 1;
     }
+    send_datagram(socket, out_packet, out_length, from_response, address_text);
+    return 0;
+}
+
+void send_datagram(int socket, const std::uint8_t *data, int length, const sockaddr_in &to,
+                   const char *address_text) {
     if (k_monitor1 >= 3) {
-        net_log("sent %d bytes to %s: \n", out_length, address_text);
-        dump_datagram(out_packet, out_length, DUMP_SENT);
+        net_log("sent %d bytes to %s: \n", length, address_text);
+        dump_datagram(data, length, DUMP_SENT);
     }
-    if (sendto(socket, reinterpret_cast<const char *>(out_packet), out_length, 0,
-               reinterpret_cast<const sockaddr *>(&from_response), sizeof from_response) ==
-        SOCKET_ERROR) {
+    if (sendto(socket, reinterpret_cast<const char *>(data), length, 0,
+               reinterpret_cast<const sockaddr *>(&to), sizeof to) == SOCKET_ERROR) {
         const int error = WSAGetLastError();
         if (k_monitor1 >= 4)
             net_print(" Function: sendto Error: %u ", static_cast<unsigned>(error));
     }
-    return 0;
 }
 
 void NetworkComm() {

@@ -43,3 +43,9 @@ int udp_receive(int socket, std::uint8_t *unused);
 // when the send itself fails), 1 nothing to send (16 bytes or less),
 // 9 socket 0.
 int udp_rs_send(int socket);
+
+// Sends a datagram with its trace: from k_monitor1 3 on the "sent" line
+// and the dump, from 4 on a failed send with its error code. The failure
+// is not reported to the caller: the datagram is lost as UDP loses it.
+void send_datagram(int socket, const std::uint8_t *data, int length,
+                   const platform::sockaddr_in &to, const char *address_text);

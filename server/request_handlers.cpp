@@ -37,7 +37,9 @@ void version_field(char (&field)[8], const char (&source)[N], const char *suffix
     bounded_text(field, sizeof field, work, sizeof work);
 }
 
-std::uint16_t wire_word(std::uint16_t value) { return test_big_endian() ? swap_word(value) : value; }
+std::uint16_t wire_word(std::uint16_t value) {
+    return test_big_endian() ? swap_word(value) : value;
+}
 
 // The record of the slot that the request header's Dev names.
 bool addressed_record(TDevice *record) {

@@ -18,8 +18,8 @@ void GetDevData(std::uint8_t *request, int length, std::uint8_t *response, int *
 // whose device type is not 24, in slot order, whatever the connection and
 // the communication flag. The response length is 264 once a record went
 // out and stays as it was when none did.
-void GetBrowseData(std::uint8_t *request, int length, std::uint8_t *response,
-                   int *response_length, int socket);
+void GetBrowseData(std::uint8_t *request, int length, std::uint8_t *response, int *response_length,
+                   int socket);
 
 // Not called by the agent: copies the record's RemoteIdentity over its own
 // identity fields; returns 0.

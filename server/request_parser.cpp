@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "server/command_queue.h"
 #include "server/comm_log.h"
+#include "server/command_queue.h"
 #include "server/net_trace.h"
 #include "server/network_receive.h"
 #include "server/protocol.h"

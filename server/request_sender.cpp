@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "server/agent_port.h"
-#include "server/comm_log.h"
 #include "server/net_trace.h"
+#include "server/network_receive.h"
 #include "server/protocol.h"
 #include "shared/debug_log.h"
 #include "shared/ini_record.h"
@@ -68,21 +68,13 @@ int udp_rq_send(int socket, int type, const char *host, std::uint16_t device,
 
     std::memset(&from_request, 0, sizeof from_request);
     from_request.sin_family = AF_INET;
-    from_request.sin_port = htons(static_cast<platform::u_short>((INI.Network.Port + 4u) & 0xFFFFu));
+    from_request.sin_port =
+        htons(static_cast<platform::u_short>((INI.Network.Port + 4u) & 0xFFFFu));
     from_request.sin_addr.s_addr = address;
     const char *address_text = inet_ntoa_custom(from_request.sin_addr);
     if (k_monitor1 >= 2)
         net_log("UDP  : Send REQUEST packet type %u to [%s] ... OK ", static_cast<unsigned>(type),
                 address_text);
-    if (k_monitor1 >= 3) {
-        net_log("sent %d bytes to %s: \n", out_length1, address_text);
-        dump_datagram(out_packet1, out_length1, DUMP_SENT);
-    }
-    if (sendto(socket, reinterpret_cast<const char *>(out_packet1), out_length1, 0,
-               reinterpret_cast<const sockaddr *>(&from_request), sizeof from_request) ==
-        SOCKET_ERROR) {
-        if (k_monitor1 >= 4)
-            net_print(" Function: sendto Error: %u ", static_cast<unsigned>(WSAGetLastError()));
-    }
+    send_datagram(socket, out_packet1, out_length1, from_request, address_text);
     return 0;
 }

@@ -597,21 +597,6 @@ class SilentUps : public SnmpPoll {
 };
 
 // Reads one object of the simulator with the layer's own session.
-std::string read_back(const char *agent, const char *community, const char *oid) {
-    int created = 0;
-    Snmp session(created);
-    UdpAddress address(agent);
-    CTarget target(address);
-    target.set_readcommunity(OctetStr(community));
-    Pdu pdu;
-    pdu += Vb(Oid(oid));
-    if (session.get(pdu, target) != SNMP_CLASS_SUCCESS)
-        return "(no answer)";
-    Vb vb;
-    pdu.get_vb(vb, 0);
-    return vb.get_printable_value();
-}
-
 struct RowTenCase {
     const char *name;
     // The UPS answers again by the time the SET goes out.
@@ -655,7 +640,7 @@ TEST_P(SilentAtRowTen, KeepsRowsBeforeAndStillTriesTheSet) {
     EXPECT_EQ(log(), expected_log);
     EXPECT_EQ(pending_command_take(kSlot).kind, c.kind_after);
     if (c.answers_set) {
-        EXPECT_EQ(read_back(agent_address(), "writable", "1.3.6.1.2.1.33.1.8.2.0"), "30");
+        EXPECT_EQ(osktest::read_simulator_value(agent_address(), "writable", "1.3.6.1.2.1.33.1.8.2.0"), "30");
     }
 }
 

@@ -149,18 +149,7 @@ class AgentWithUps : public ::testing::Test {
 
     // One object of the simulator, read with the SNMP layer's own session.
     static std::string read_back(const char *community, const char *oid) {
-        int created = 0;
-        Snmp session(created);
-        UdpAddress address(ups_address());
-        CTarget target(address);
-        target.set_readcommunity(OctetStr(community));
-        Pdu pdu;
-        pdu += Vb(Oid(oid));
-        if (session.get(pdu, target) != SNMP_CLASS_SUCCESS)
-            return "(no answer)";
-        Vb vb;
-        pdu.get_vb(vb, 0);
-        return vb.get_printable_value();
+        return read_simulator_value(ups_address(), community, oid);
     }
 
     AgentProcess agent_;

@@ -15,6 +15,7 @@
 #include "shared/device_table.h"
 #include "shared/ini_record.h"
 #include "shared/pending_commands.h"
+#include "tests/support/console_capture.h"
 #include "tests/support/protocol_client.h"
 
 class AgentFixture : public ::testing::Test {
@@ -40,9 +41,19 @@ class AgentFixture : public ::testing::Test {
     }
 
     void TearDown() override {
+        bDebug = 0;
         drain_agent();
         for (int slot = 0; slot < device_slots; ++slot)
             SM_DEV[slot] = nullptr;
+    }
+
+    // Console output on, the communication log written, and the protocol
+    // trace at the level; console_ collects what is written from now on.
+    void trace(std::uint8_t level) {
+        console_.clear();
+        bDebug = 1;
+        k_monitor = 1;
+        k_monitor1 = level;
     }
 
     // A slot in use, communicating unless told otherwise.
@@ -60,8 +71,7 @@ class AgentFixture : public ::testing::Test {
     // Sends the datagrams, runs one network tick and returns the answers.
     // Loopback delivers a datagram before its send returns, so the answers
     // of the tick are waiting when it ends; the wait is only a margin.
-    std::vector<std::string> exchange(const std::vector<std::string> &datagrams,
-                                      int wait_ms = 50) {
+    std::vector<std::string> exchange(const std::vector<std::string> &datagrams, int wait_ms = 50) {
         for (const std::string &d : datagrams)
             client_.send(port_, d);
         NetworkComm();
@@ -80,6 +90,7 @@ class AgentFixture : public ::testing::Test {
     static inline std::uint16_t port_ = 0;
     TDevice records_[device_slots];
     ProtocolClient client_;
+    ConsoleCapture console_;
 };
 
 // The bytes of a text field: the text, then zeros up to the width.

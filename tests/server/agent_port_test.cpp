@@ -5,7 +5,6 @@
 #include <string>
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "platform/winsock.h"
 #include "server/agent_port.h"
@@ -13,6 +12,7 @@
 #include "shared/ini_record.h"
 #include "shared/pending_commands.h"
 #include "tests/support/console_capture.h"
+#include "tests/support/protocol_client.h"
 
 namespace {
 
@@ -21,17 +21,7 @@ std::uint16_t hold_a_port(platform::SOCKET *holder) {
     platform::WSADATA data;
     EXPECT_EQ(platform::WSAStartup(platform::MAKEWORD(1, 1), &data), 0);
     *holder = platform::socket(platform::AF_INET, platform::SOCK_DGRAM, platform::IPPROTO_UDP);
-    unsigned candidate = 20000u + static_cast<unsigned>(::getpid()) * 7919u % 40000u;
-    for (int attempt = 0; attempt < 200; ++attempt, candidate = 20000u + (candidate + 131u) % 40000u) {
-        platform::sockaddr_in address{};
-        address.sin_family = platform::AF_INET;
-        address.sin_port = platform::htons(static_cast<std::uint16_t>(candidate));
-        if (platform::bind(*holder, reinterpret_cast<platform::sockaddr *>(&address),
-                           sizeof address) == 0)
-            return static_cast<std::uint16_t>(candidate);
-    }
-    ADD_FAILURE() << "no free port";
-    return 0;
+    return bind_free_port(*holder);
 }
 
 bool contains(const std::string &text, const std::string &part) {
@@ -53,9 +43,9 @@ TEST(AgentPortTest, PortInUseFailsThenOpensOnceAndStaysOpen) {
     EXPECT_EQ(pasive_udp_socket.load(), 0);
     std::string log = console.text();
     EXPECT_EQ(log.find("\nOpen WINSOCK.DLL ... "), 0u) << log;
-    for (const char *line : {"   \nVersion: 2.2", "   \nStatus: Running", "   \nMax.sockets: ",
-                             "   \nMax.UDP datagram size: 65507", "   \nLocal IP address: ",
-                             "\n\n"})
+    for (const char *line : {"   \nVersion: 2.2", "   \nStatus: Running",
+                             "   \nMax.sockets: ", "   \nMax.UDP datagram size: 65507",
+                             "   \nLocal IP address: ", "\n\n"})
         EXPECT_TRUE(contains(log, line)) << line << "\n" << log;
     EXPECT_TRUE(contains(log, open_line + "\n\rBind UDP socket on port " + std::to_string(port) +
                                   " error 4294967295 [FFFFFFFF] !Error !!!\n"))
@@ -112,13 +102,13 @@ TEST_P(HostNameRuleTest, OnlyNamesWithOtherThanDigitsAndFullStopsAreLookedUp) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, HostNameRuleTest,
-                         ::testing::Values(HostNameCase{"", false}, HostNameCase{"127.0.0.1", false},
+                         ::testing::Values(HostNameCase{"", false},
+                                           HostNameCase{"127.0.0.1", false},
                                            HostNameCase{".1", false}, HostNameCase{"12345", false},
                                            HostNameCase{"...", false},
                                            HostNameCase{"localhost", true},
                                            HostNameCase{"1.2.3.x", true},
-                                           HostNameCase{"ups-7", true},
-                                           HostNameCase{"-1", true}),
+                                           HostNameCase{"ups-7", true}, HostNameCase{"-1", true}),
                          [](const auto &info) { return "case" + std::to_string(info.index); });
 
 TEST(AgentPortTest, UnlookedNamesGetNoHostEntry) {

@@ -65,12 +65,11 @@ INSTANTIATE_TEST_SUITE_P(Devices, BrowseRequestTest,
 TEST_F(BrowseTest, RecordCarriesTheSlotsTextsByteForByte) {
     const auto answers = exchange(request_datagram(GET_BROWSEDATA, ALL_DEVICES));
     ASSERT_EQ(answers.size(), 4u);
-    const std::string expected = response_header(GET_BROWSEDATA, ALL_DEVICES, 248) +
-                                 std::string(32 + 72, '\0') + field(local_ipaddr, 20) +
-                                 field("UPS-A", 20) + "\x05\x05" + field("SN-000001", 16) +
-                                 le16(1) + field("KRV-1000-230-S", 20) +
-                                 field("Communication OK", 30) + field("On Line", 30) +
-                                 std::string(4, '\0');
+    const std::string expected =
+        response_header(GET_BROWSEDATA, ALL_DEVICES, 248) + std::string(32 + 72, '\0') +
+        field(local_ipaddr, 20) + field("UPS-A", 20) + "\x05\x05" + field("SN-000001", 16) +
+        le16(1) + field("KRV-1000-230-S", 20) + field("Communication OK", 30) +
+        field("On Line", 30) + std::string(4, '\0');
     EXPECT_EQ(answers[0], expected);
     // A name of 20 characters fills its field without a terminator; the
     // record of a slot that is not polled has empty texts.

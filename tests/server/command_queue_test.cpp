@@ -8,7 +8,6 @@
 #include "server/protocol.h"
 #include "shared/pending_commands.h"
 #include "tests/server/agent_fixture.h"
-#include "tests/support/console_capture.h"
 
 namespace {
 
@@ -66,14 +65,12 @@ class CommandRefusalTest : public AgentFixture {
         AgentFixture::SetUp();
         add_device(0, "first", 7);
         add_device(3, "fourth", 9);
-        bDebug = 1;
-        k_monitor = 1;
+        trace(0);
     }
-    ConsoleCapture console_;
 };
 
 TEST_F(CommandRefusalTest, OnlyCommand6IsAcceptedAndTheLineShowsTheSlotNumber) {
-    k_monitor1 = 2;
+    trace(2);
     EXPECT_TRUE(exchange(request_datagram(SET_UPSCOMMAND, 9, payload_words(5, 10))).empty());
     EXPECT_EQ(pending_command_take(3).kind, 0);
     EXPECT_NE(console_.text().find(" UPS COMMAND : bad device number 4 \n"), std::string::npos)
@@ -81,7 +78,7 @@ TEST_F(CommandRefusalTest, OnlyCommand6IsAcceptedAndTheLineShowsTheSlotNumber) {
 }
 
 TEST_F(CommandRefusalTest, RequestsForAllDevicesStoreNothing) {
-    k_monitor1 = 2;
+    trace(2);
     EXPECT_TRUE(exchange({request_datagram(SET_UPSSHUTDOWN, ALL_DEVICES, payload_words(1, 2)),
                           request_datagram(SET_UPSCOMMAND, ALL_DEVICES, payload_words(6, 2))})
                     .empty());
@@ -112,7 +109,7 @@ TEST_F(CommandRefusalTest, IgnoreSwitchKeepsWhatIsPendingAndLogsAtEveryLevel) {
 }
 
 TEST_F(CommandRefusalTest, QueuedRequestLogsItsValuesAndSendsNoData) {
-    k_monitor1 = 2;
+    trace(2);
     EXPECT_TRUE(exchange(request_datagram(SET_UPSSHUTDOWN, 7, payload_words(120, 3))).empty());
     const std::string log = console_.text();
     EXPECT_NE(log.find("Receive RQ UDP SET_UPSSHUTDOWN packet ... "), std::string::npos) << log;

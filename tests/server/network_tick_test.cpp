@@ -13,7 +13,6 @@
 #include "server/network_receive.h"
 #include "server/protocol.h"
 #include "tests/server/agent_fixture.h"
-#include "tests/support/console_capture.h"
 
 namespace {
 
@@ -41,6 +40,8 @@ TEST_F(NetworkTickTest, ReceiveResults) {
     const int s = pasive_udp_socket.load();
     EXPECT_EQ(udp_receive(0, nullptr), 9);
     EXPECT_EQ(udp_receive(s, nullptr), 1);
+    // A failed query of the waiting bytes counts as nothing waiting.
+    EXPECT_EQ(udp_receive(1 << 20, nullptr), 1);
     client_.send(port_, std::string());
     EXPECT_EQ(udp_receive(s, nullptr), 2);
     client_.send(port_, std::string(2501, '\x03'));
@@ -71,13 +72,13 @@ TEST_P(DiscardedDatagramTest, IsDroppedAndDoesNotBlockTheQueue) {
     EXPECT_EQ(answers[0].size(), 97u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Datagrams, DiscardedDatagramTest,
-    ::testing::Values(BadDatagram{"empty", std::string()},
-                      BadDatagram{"just_over_2500", request_datagram(GET_STATUS, 7) +
-                                                        std::string(2501 - 16, '\0')},
-                      BadDatagram{"largest", std::string(65507, '\x04')}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Datagrams, DiscardedDatagramTest,
+                         ::testing::Values(BadDatagram{"empty", std::string()},
+                                           BadDatagram{"just_over_2500",
+                                                       request_datagram(GET_STATUS, 7) +
+                                                           std::string(2501 - 16, '\0')},
+                                           BadDatagram{"largest", std::string(65507, '\x04')}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(NetworkTickTest, RequestOf2500BytesIsTakenWhole) {
     const auto answers = exchange(request_datagram(GET_STATUS, 7) + std::string(2500 - 16, '\x55'));
@@ -113,7 +114,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ShortDatagram{"two_bytes_identif", std::string("\x01\x00", 2), 115},
                       ShortDatagram{"one_byte_unknown_type", "\x02", 19},
                       ShortDatagram{"header_only_device_7", request_datagram(GET_STATUS, 7), 97},
-                      ShortDatagram{"fifteen_bytes_with_rr", request_datagram(GET_STATUS, 7).substr(0, 14) + "\x01", 0}),
+                      ShortDatagram{"fifteen_bytes_with_rr",
+                                    request_datagram(GET_STATUS, 7).substr(0, 14) + "\x01", 0}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(NetworkTickTest, WithoutDeviceZeroAShortDatagramGetsNoAnswer) {
@@ -152,14 +154,13 @@ TEST_F(NetworkTickTest, GarbageIsAnsweredOnlyWithWholeResponses) {
 }
 
 TEST_F(NetworkTickTest, TickTracesAtVerbosity4) {
-    ConsoleCapture console;
-    bDebug = 1;
+    trace(0);
     k_monitor = 4;
     NetworkComm();
-    EXPECT_EQ(console.text(), "*");
-    console.clear();
+    EXPECT_EQ(console_.text(), "*");
+    console_.clear();
     exchange({request_datagram(GET_STATUS, 7, "", 1), request_datagram(GET_STATUS, 7, "", 1)});
-    const std::string log = console.text();
+    const std::string log = console_.text();
     EXPECT_EQ(log.substr(0, 1), "*");
     EXPECT_EQ(std::count(log.begin(), log.end(), '@'), 2) << log;
 }

@@ -2,7 +2,6 @@
 // for byte by a socket of the test on [Network] Port + 4, its look-up of
 // host names, and the destinations it refuses.
 #include <string>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -31,15 +30,7 @@ class RequestSenderTest : public ::testing::Test {
         sender_ = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
         u_long on = 1;
         ioctlsocket(receiver_, FIONBIO, &on);
-        unsigned candidate = 20000u + static_cast<unsigned>(::getpid()) * 104729u % 40000u;
-        for (int attempt = 0; attempt < 200 && port_ == 0; ++attempt) {
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_port = htons(static_cast<u_short>(candidate));
-            if (bind(receiver_, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0)
-                port_ = static_cast<std::uint16_t>(candidate);
-            candidate = 20000u + (candidate + 131u) % 40000u;
-        }
+        port_ = bind_free_port(receiver_);
         ASSERT_NE(port_, 0);
         INI.Network.Port = static_cast<std::uint16_t>(port_ - 4);
         k_monitor = 0;
@@ -154,6 +145,19 @@ INSTANTIATE_TEST_SUITE_P(Hosts, BadDestinationTest,
                                            BadDestination{"unknown", "no-such-host.invalid"},
                                            BadDestination{"long", "1.2.3.4.5.6.7.8.9.10.11.12.13"}),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// The destination port is [Network] Port + 4 in 16 bits: 65532 gives port
+// 0, to which nothing can be sent; the failure is only traced.
+TEST_F(RequestSenderTest, PortWrapsAndAFailedSendIsTraced) {
+    ConsoleCapture console;
+    bDebug = 1;
+    k_monitor1 = 4;
+    INI.Network.Port = 65532;
+    EXPECT_EQ(udp_rq_send(sender_, GET_STATUS, "127.0.0.1", 1, nullptr, 0), 0);
+    EXPECT_EQ(from_request.sin_port, 0);
+    EXPECT_NE(console.text().find(" Function: sendto Error: "), std::string::npos)
+        << console.text();
+}
 
 TEST_F(RequestSenderTest, ErrorLineNeedsLevel2OrTheErrorSwitch) {
     ConsoleCapture console;

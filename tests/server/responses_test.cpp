@@ -10,7 +10,6 @@
 
 #include "server/protocol.h"
 #include "tests/server/agent_fixture.h"
-#include "tests/support/console_capture.h"
 
 namespace {
 
@@ -36,12 +35,11 @@ TEST_F(ResponsesTest, IdentificationCarriesTheRecordAndVersion21) {
     ups();
     const auto answers = exchange(request_datagram(GET_IDENTIF, 7));
     ASSERT_EQ(answers.size(), 1u);
-    const std::string expected = response_header(GET_IDENTIF, 7, 99) +
-                                 std::string("ABCDEFGHIJKLMNOPQRST") + field("127.0.0.2", 20) +
-                                 le16(7) + std::string(1, '\x03') + std::string(8, '\0') +
-                                 std::string(1, '\x0B') + std::string(1, '\x05') + le16(0x1234) +
-                                 field("2.1", 8) + le16(0) + std::string(14, '\0') +
-                                 field("KRV-1000-230-S", 20);
+    const std::string expected =
+        response_header(GET_IDENTIF, 7, 99) + std::string("ABCDEFGHIJKLMNOPQRST") +
+        field("127.0.0.2", 20) + le16(7) + std::string(1, '\x03') + std::string(8, '\0') +
+        std::string(1, '\x0B') + std::string(1, '\x05') + le16(0x1234) + field("2.1", 8) + le16(0) +
+        std::string(14, '\0') + field("KRV-1000-230-S", 20);
     ASSERT_EQ(expected.size(), 115u);
     EXPECT_EQ(answers[0], expected);
 }
@@ -116,12 +114,9 @@ INSTANTIATE_TEST_SUITE_P(Types, UnknownTypeTest,
 
 TEST_F(ResponsesTest, ResponseDatagramIsConsumedWithoutAnswer) {
     ups();
-    ConsoleCapture console;
-    bDebug = 1;
-    k_monitor = 1;
-    k_monitor1 = 2;
+    trace(2);
     EXPECT_TRUE(exchange(request_datagram(GET_STATUS, 7, "", 1)).empty());
-    EXPECT_EQ(console.text().find("UDP  : Receive REQUEST"), std::string::npos);
+    EXPECT_EQ(console_.text().find("UDP  : Receive REQUEST"), std::string::npos);
     // The datagram is gone: the next tick finds nothing.
     EXPECT_EQ(udp_receive(pasive_udp_socket.load(), nullptr), 1);
 }
@@ -138,13 +133,11 @@ TEST_F(ResponsesTest, NoAnswerForADeviceThatIsNoSnmpDevice) {
     add_device(2, "serial ups", 5, 1);
     add_device(3, "unnamed number", 6);
     std::memset(records_[3].Name, 0, sizeof records_[3].Name);
-    ConsoleCapture console;
-    bDebug = 1;
-    k_monitor = 1;
+    trace(0);
     EXPECT_TRUE(exchange({request_datagram(GET_STATUS, 5), request_datagram(GET_STATUS, 6),
                           request_datagram(GET_STATUS, 8)})
                     .empty());
-    const std::string log = console.text();
+    const std::string log = console_.text();
     std::size_t lines = 0;
     for (std::size_t at = log.find("UDP  : Decoded device [32] ... OK "); at != std::string::npos;
          at = log.find("UDP  : Decoded device [32] ... OK ", at + 1))
@@ -156,14 +149,11 @@ TEST_F(ResponsesTest, RequestsForAllDevicesComposeNothingAndResendNothing) {
     ups();
     // A full answer first, so that the response buffer holds its bytes.
     ASSERT_EQ(exchange(request_datagram(GET_DEVDATA, 7)).size(), 1u);
-    ConsoleCapture console;
-    bDebug = 1;
-    k_monitor = 1;
-    k_monitor1 = 2;
+    trace(2);
     for (std::uint16_t type : {GET_IDENTIF, GET_STATUS, GET_DEVDATA}) {
-        console.clear();
+        console_.clear();
         EXPECT_TRUE(exchange(request_datagram(type, ALL_DEVICES)).empty()) << type;
-        const std::string log = console.text();
+        const std::string log = console_.text();
         EXPECT_NE(log.find("UDP  : Decoded device [65535] ... OK "), std::string::npos) << log;
         // 127.0.0.1, its first octet in the lowest byte.
         EXPECT_NE(log.find("UDP  : Receive Broadcast RESPONSE from [16777343] ... OK "),
@@ -176,12 +166,9 @@ TEST_F(ResponsesTest, RequestsForAllDevicesComposeNothingAndResendNothing) {
 
 TEST_F(ResponsesTest, TraceShowsTheDeviceNumberThenTheSlotNumber) {
     ups();
-    ConsoleCapture console;
-    bDebug = 1;
-    k_monitor = 1;
-    k_monitor1 = 2;
+    trace(2);
     ASSERT_EQ(exchange(request_datagram(GET_STATUS, 7)).size(), 1u);
-    const std::string log = console.text();
+    const std::string log = console_.text();
     const auto decoded = log.find("UDP  : Decoded device [0] ... OK ");
     const auto number = log.find("Decoded device number : 7");
     const auto line = log.find("Receive RQ UDP GET_STATUS packet ... ");

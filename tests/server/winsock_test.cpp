@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -63,7 +64,8 @@ class WinsockTest : public ::testing::Test {
 
     void send(const std::string &bytes) {
         ASSERT_EQ(sendto(sender_, bytes.data(), static_cast<int>(bytes.size()), 0,
-                         reinterpret_cast<sockaddr *>(&receiver_address_), sizeof receiver_address_),
+                         reinterpret_cast<sockaddr *>(&receiver_address_),
+                         sizeof receiver_address_),
                   static_cast<int>(bytes.size()));
     }
     u_long waiting() {
@@ -110,6 +112,20 @@ TEST(WinsockStartTest, SocketsNeedAStartAndEveryStartItsCleanup) {
     EXPECT_EQ(WSACleanup(), 0);
     EXPECT_EQ(WSACleanup(), SOCKET_ERROR);
     EXPECT_EQ(WSAGetLastError(), WSANOTINITIALISED);
+}
+
+// With standard input closed the system hands out descriptor 0, which the
+// callers take for "no socket".
+TEST_F(WinsockTest, SocketIsNeverZero) {
+    const int saved = ::dup(0);
+    ASSERT_GE(saved, 0);
+    ::close(0);
+    const SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    EXPECT_NE(s, INVALID_SOCKET);
+    EXPECT_NE(s, 0);
+    closesocket(s);
+    ASSERT_EQ(::dup2(saved, 0), 0);
+    ::close(saved);
 }
 
 TEST_F(WinsockTest, WaitingBytesAreTheNextDatagramsLength) {
@@ -159,11 +175,12 @@ TEST_F(WinsockTest, OnlyTheBroadcastOptionIsKnown) {
     EXPECT_EQ(setsockopt(receiver_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char *>(&on),
                          sizeof on),
               0);
-    EXPECT_EQ(setsockopt(receiver_, SOL_SOCKET, 0x0004, reinterpret_cast<const char *>(&on),
-                         sizeof on),
-              SOCKET_ERROR);
-    EXPECT_EQ(setsockopt(receiver_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char *>(&on), 2),
-              SOCKET_ERROR);
+    EXPECT_EQ(
+        setsockopt(receiver_, SOL_SOCKET, 0x0004, reinterpret_cast<const char *>(&on), sizeof on),
+        SOCKET_ERROR);
+    EXPECT_EQ(
+        setsockopt(receiver_, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char *>(&on), 2),
+        SOCKET_ERROR);
 }
 
 TEST_F(WinsockTest, BindRefusesAShortOrForeignAddress) {

@@ -23,6 +23,17 @@ void start_sockets() {
     ASSERT_TRUE(started);
 }
 
+constexpr int kPortAttempts = 200;
+
+// The attempt'th port to try: a start that differs from process to
+// process, so that test programs running side by side seldom try the same
+// ports, and steps through 20000..59999 from there.
+std::uint16_t candidate_port(int attempt) {
+    const unsigned start = static_cast<unsigned>(::getpid()) * 7919u % 40000u;
+    return static_cast<std::uint16_t>(20000u +
+                                      (start + 131u * static_cast<unsigned>(attempt)) % 40000u);
+}
+
 void put_word(std::string *out, std::uint16_t value) {
     out->push_back(static_cast<char>(value & 0xFF));
     out->push_back(static_cast<char>(value >> 8));
@@ -48,8 +59,9 @@ void ProtocolClient::send(std::uint16_t port, const std::string &datagram) {
     to.sin_family = platform::AF_INET;
     to.sin_port = platform::htons(port);
     to.sin_addr.s_addr = platform::inet_addr("127.0.0.1");
-    const int sent = platform::sendto(socket_, datagram.data(), static_cast<int>(datagram.size()), 0,
-                                      reinterpret_cast<const platform::sockaddr *>(&to), sizeof to);
+    const int sent =
+        platform::sendto(socket_, datagram.data(), static_cast<int>(datagram.size()), 0,
+                         reinterpret_cast<const platform::sockaddr *>(&to), sizeof to);
     EXPECT_EQ(sent, static_cast<int>(datagram.size())) << "error " << platform::WSAGetLastError();
 }
 
@@ -70,18 +82,28 @@ std::vector<std::string> ProtocolClient::receive_all(int wait_ms) {
     return got;
 }
 
+std::uint16_t bind_free_port(platform::SOCKET s) {
+    for (int attempt = 0; attempt < kPortAttempts; ++attempt) {
+        platform::sockaddr_in address{};
+        address.sin_family = platform::AF_INET;
+        address.sin_port = platform::htons(candidate_port(attempt));
+        if (platform::bind(s, reinterpret_cast<const platform::sockaddr *>(&address),
+                           sizeof address) == 0)
+            return candidate_port(attempt);
+    }
+    ADD_FAILURE() << "no free UDP port";
+    return 0;
+}
+
 std::uint16_t open_agent_port_for_test() {
     static std::uint16_t opened = 0;
     if (opened != 0)
         return opened;
     start_sockets();
-    // A start that differs from process to process, so that test programs
-    // running side by side seldom try the same ports.
-    unsigned candidate = 20000u + static_cast<unsigned>(::getpid()) * 7919u % 40000u;
-    for (int attempt = 0; attempt < 200; ++attempt, candidate = 20000u + (candidate + 131u) % 40000u) {
-        INI.Network.Port = static_cast<std::uint16_t>(candidate + 4);
+    for (int attempt = 0; attempt < kPortAttempts; ++attempt) {
+        INI.Network.Port = static_cast<std::uint16_t>(candidate_port(attempt) + 4);
         if (open_tcpip_port() == 0 && pasive_udp_socket.load() != 0) {
-            opened = static_cast<std::uint16_t>(candidate);
+            opened = candidate_port(attempt);
             return opened;
         }
     }

@@ -30,6 +30,10 @@ class ProtocolClient {
     platform::SOCKET socket_;
 };
 
+// Binds the socket to every local address and a port that no other
+// process holds, and returns the port (0 when none was found).
+std::uint16_t bind_free_port(platform::SOCKET s);
+
 // Opens the agent's port with open_tcpip_port on a port that no other
 // process holds (trying others when the first is taken) and returns it;
 // once open, the port stays for the life of the test program.

@@ -92,14 +92,22 @@ inline std::string quoted(const std::uint8_t *field, std::size_t width) {
 // The name of a request type, or its number.
 inline std::string request_name(std::uint16_t type) {
     switch (type) {
-    case GET_IDENTIF: return "GET_IDENTIF";
-    case GET_STATUS: return "GET_STATUS";
-    case GET_DEVDATA: return "GET_DEVDATA";
-    case SET_UPSSHUTDOWN: return "SET_UPSSHUTDOWN";
-    case SET_UPSCOMMAND: return "SET_UPSCOMMAND";
-    case GET_BROWSEDATA: return "GET_BROWSEDATA";
-    case SEND_ERROR: return "SEND_ERROR";
-    default: return std::to_string(type);
+    case GET_IDENTIF:
+        return "GET_IDENTIF";
+    case GET_STATUS:
+        return "GET_STATUS";
+    case GET_DEVDATA:
+        return "GET_DEVDATA";
+    case SET_UPSSHUTDOWN:
+        return "SET_UPSSHUTDOWN";
+    case SET_UPSCOMMAND:
+        return "SET_UPSCOMMAND";
+    case GET_BROWSEDATA:
+        return "GET_BROWSEDATA";
+    case SEND_ERROR:
+        return "SEND_ERROR";
+    default:
+        return std::to_string(type);
     }
 }
 
@@ -244,22 +252,38 @@ inline std::string describe_datagram(const std::uint8_t *data, std::size_t lengt
     Header h;
     if (!decode_header(data, length, &h))
         return "short datagram: " + std::to_string(length) + " bytes\n";
-    std::string out = "header: Ident=" + std::to_string(h.Ident) + " Dev=" + std::to_string(h.Dev) +
-                      " ActualPacket=" + std::to_string(h.ActualPacket) +
-                      " TotalPackets=" + std::to_string(h.TotalPackets) +
-                      " Size=" + std::to_string(h.Size) + " Password=" + std::to_string(h.Password) +
-                      " RR=" + std::to_string(h.RR) + "\n";
+    std::string out =
+        "header: Ident=" + std::to_string(h.Ident) + " Dev=" + std::to_string(h.Dev) +
+        " ActualPacket=" + std::to_string(h.ActualPacket) +
+        " TotalPackets=" + std::to_string(h.TotalPackets) + " Size=" + std::to_string(h.Size) +
+        " Password=" + std::to_string(h.Password) + " RR=" + std::to_string(h.RR) + "\n";
     const std::uint8_t *payload = data + datanet_size;
     const std::size_t payload_length = length - datanet_size;
     std::size_t expected = 0;
     std::string (*describe)(const std::uint8_t *) = nullptr;
     switch (h.Ident) {
-    case GET_IDENTIF: expected = sizeof(IdentifData); describe = describe_identif; break;
-    case GET_STATUS: expected = sizeof(StatusData); describe = describe_status; break;
-    case GET_DEVDATA: expected = device_data_size; describe = describe_device_data; break;
-    case GET_BROWSEDATA: expected = sizeof(BrowseData); describe = describe_browse; break;
-    case SEND_ERROR: expected = sizeof(ErrorData); describe = describe_error; break;
-    default: break;
+    case GET_IDENTIF:
+        expected = sizeof(IdentifData);
+        describe = describe_identif;
+        break;
+    case GET_STATUS:
+        expected = sizeof(StatusData);
+        describe = describe_status;
+        break;
+    case GET_DEVDATA:
+        expected = device_data_size;
+        describe = describe_device_data;
+        break;
+    case GET_BROWSEDATA:
+        expected = sizeof(BrowseData);
+        describe = describe_browse;
+        break;
+    case SEND_ERROR:
+        expected = sizeof(ErrorData);
+        describe = describe_error;
+        break;
+    default:
+        break;
     }
     if (describe == nullptr)
         return out + "payload: " + std::to_string(payload_length) + " bytes\n";

@@ -355,4 +355,19 @@ void SnmpsimTest::SetUp() {
 
 const char *SnmpsimTest::agent_address() { return lease_->address(); }
 
+std::string read_simulator_value(const char *agent, const char *community, const char *oid) {
+    int created = 0;
+    Snmp session(created);
+    UdpAddress address(agent);
+    CTarget target(address);
+    target.set_readcommunity(OctetStr(community));
+    Pdu pdu;
+    pdu += Vb(Oid(oid));
+    if (session.get(pdu, target) != SNMP_CLASS_SUCCESS)
+        return "(no answer)";
+    Vb vb;
+    pdu.get_vb(vb, 0);
+    return vb.get_printable_value();
+}
+
 } // namespace osktest

@@ -92,4 +92,8 @@ class SnmpsimTest : public ::testing::Test {
     static std::string *error_;
 };
 
+// One object of a simulator read with the SNMP layer's own session:
+// its printable value, or "(no answer)".
+std::string read_simulator_value(const char *agent, const char *community, const char *oid);
+
 } // namespace osktest

@@ -68,9 +68,9 @@ bool parse_type(const char *text, unsigned long *type) {
     static const struct {
         const char *name;
         std::uint16_t type;
-    } names[] = {{"GET_IDENTIF", GET_IDENTIF},         {"GET_STATUS", GET_STATUS},
-                 {"GET_DEVDATA", GET_DEVDATA},         {"SET_UPSSHUTDOWN", SET_UPSSHUTDOWN},
-                 {"SET_UPSCOMMAND", SET_UPSCOMMAND},   {"GET_BROWSEDATA", GET_BROWSEDATA}};
+    } names[] = {{"GET_IDENTIF", GET_IDENTIF},       {"GET_STATUS", GET_STATUS},
+                 {"GET_DEVDATA", GET_DEVDATA},       {"SET_UPSSHUTDOWN", SET_UPSSHUTDOWN},
+                 {"SET_UPSCOMMAND", SET_UPSCOMMAND}, {"GET_BROWSEDATA", GET_BROWSEDATA}};
     for (const auto &entry : names) {
         if (std::strcmp(text, entry.name) == 0) {
             *type = entry.type;
@@ -167,9 +167,9 @@ int main(int argc, char **argv) {
     while (waited < limit) {
         platform::sockaddr_in from{};
         int from_length = sizeof from;
-        const int got = platform::recvfrom(s, reinterpret_cast<char *>(buffer), sizeof buffer, 0,
-                                           reinterpret_cast<platform::sockaddr *>(&from),
-                                           &from_length);
+        const int got =
+            platform::recvfrom(s, reinterpret_cast<char *>(buffer), sizeof buffer, 0,
+                               reinterpret_cast<platform::sockaddr *>(&from), &from_length);
         if (got < 0) {
             platform::Sleep(kPollMilliseconds);
             waited += kPollMilliseconds;

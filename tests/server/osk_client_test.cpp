@@ -1,0 +1,125 @@
+// The test client against the agent's real port: its documented output
+// for a status request, a browse of all devices, a command request that
+// gets no answer, the hex dump, and its command-line errors. A thread of
+// the test runs the network ticks meanwhile.
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "platform/thread.h"
+#include "server/network_receive.h"
+#include "shared/pending_commands.h"
+#include "tests/server/agent_fixture.h"
+
+namespace {
+
+struct RunResult {
+    int exit_code;
+    std::string out;
+};
+
+class OskClientTest : public AgentFixture {
+  protected:
+    void SetUp() override {
+        AgentFixture::SetUp();
+        TDevice &r = add_device(2, "UPS-A", 7);
+        r.StatusFlags = 0x04;
+        std::strncpy(r.StatusText, "AC Fail ! Remaining 12 min", sizeof r.StatusText);
+        std::strncpy(r.CommText, "Communication OK", sizeof r.CommText);
+        add_device(5, "UPS-B", 8);
+        ticking_ = true;
+        ticks_ = std::thread([this] {
+            while (ticking_.load()) {
+                NetworkComm();
+                platform::Sleep(5);
+            }
+        });
+    }
+    void TearDown() override {
+        ticking_ = false;
+        ticks_.join();
+        AgentFixture::TearDown();
+    }
+
+    RunResult run(const std::string &arguments) {
+        const std::string command = std::string(OSK_BINARY_DIR) + "/tests/osk_client " + arguments;
+        RunResult result{-1, ""};
+        FILE *pipe = ::popen(command.c_str(), "r");
+        if (pipe == nullptr)
+            return result;
+        char buffer[4096];
+        std::size_t got;
+        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            result.out.append(buffer, got);
+        const int status = ::pclose(pipe);
+        result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return result;
+    }
+    std::string at_agent() const { return "127.0.0.1 " + std::to_string(port_) + " "; }
+
+    std::atomic<bool> ticking_{false};
+    std::thread ticks_;
+};
+
+TEST_F(OskClientTest, StatusIsPrintedDecoded) {
+    const RunResult r = run("-w 3000 " + at_agent() + "GET_STATUS 7");
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out,
+              "request: TYPE=3 (GET_STATUS) DEVICE=7 to 127.0.0.1:" + std::to_string(port_) +
+                  "\n"
+                  "response 1: 97 bytes from 127.0.0.1:" +
+                  std::to_string(port_) +
+                  "\n"
+                  "header: Ident=3 Dev=7 ActualPacket=0 TotalPackets=1 Size=81 Password=0 RR=1\n"
+                  "StatusData:\n"
+                  "  StatusByte: 0\n"
+                  "  StatusFlags: 0x04\n"
+                  "  StatusText: \"AC Fail ! Remaining 12 min\"\n"
+                  "  CS: 0\n"
+                  "  CommText: \"Communication OK\"\n"
+                  "responses: 1\n");
+}
+
+TEST_F(OskClientTest, BrowseOfAllDevicesPrintsEveryRecord) {
+    const RunResult r = run("-w 3000 " + at_agent() + "16 all");
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_NE(r.out.find("request: TYPE=16 (GET_BROWSEDATA) DEVICE=65535"), std::string::npos);
+    EXPECT_NE(r.out.find("  Slot: 3\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  Slot: 6\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("responses: 2\n"), std::string::npos) << r.out;
+}
+
+TEST_F(OskClientTest, CommandRequestIsQueuedAndGetsNoAnswer) {
+    const RunResult r = run("-w 500 " + at_agent() + "SET_UPSSHUTDOWN 8 90");
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_NE(r.out.find("no response\n"), std::string::npos) << r.out;
+    const TPendingCommand pending = pending_command_take(5);
+    EXPECT_EQ(pending.kind, 1);
+    EXPECT_EQ(pending.delay, 90);
+    EXPECT_EQ(pending.reboot, 0xFFFF);
+}
+
+TEST_F(OskClientTest, HexDumpFollowsTheDecodedDatagram) {
+    const RunResult r = run("-x -w 3000 " + at_agent() + "GET_IDENTIF 7");
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_NE(r.out.find("  Version: \"2.1\"\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  0000: 01 00 07 00 00 00 01 00 63 00 00 00 00 00 01 00\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("  0070: 00 00 00\n"), std::string::npos) << r.out;
+}
+
+TEST_F(OskClientTest, WrongCommandLinesAreRefused) {
+    for (const char *arguments :
+         {"", "127.0.0.1", "127.0.0.1 70000 GET_STATUS 7", "127.0.0.1 9000 NO_SUCH_TYPE 7",
+          "127.0.0.1 9000 GET_STATUS x", "127.0.0.1 9000 GET_STATUS 7 5",
+          "127.0.0.1 9000 SET_UPSCOMMAND 7", "-q 127.0.0.1 9000 GET_STATUS 7"})
+        EXPECT_EQ(run(std::string(arguments) + " 2>/dev/null").exit_code, 2) << arguments;
+    EXPECT_EQ(run("255.255.255.255 9000 GET_STATUS 7 2>/dev/null").exit_code, 1);
+}
+
+} // namespace
