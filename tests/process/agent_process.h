@@ -123,6 +123,9 @@ class AgentProcess {
         return rc == 0;
     }
 
+    // The process id while it runs, -1 before the start and once ended.
+    pid_t pid() const { return pid_; }
+
     void signal(int number) const {
         if (pid_ > 0)
             ::kill(pid_, number);
