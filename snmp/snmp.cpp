@@ -244,8 +244,14 @@ int Snmp::open_for(const UdpAddress &address) {
     netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_CLIENT_ADDR_USES_PORT,
                            local_port_ != 0);
     session_ = snmp_sess_open(&settings);
-    if (session_ == nullptr)
-        return status_of_engine_error(settings.s_snmp_errno);
+    if (session_ == nullptr) {
+        // The peer is a dotted address made here, so the engine's "bad
+        // address" for it means that its transport could not be opened (no
+        // descriptor left for the socket, no local port to bind): a
+        // transport failure, as a send that fails would be.
+        return settings.s_snmp_errno == SNMPERR_MALLOC ? SNMP_CLASS_RESOURCE_UNAVAIL
+                                                       : SNMP_CLASS_TL_FAILED;
+    }
     std::memcpy(peer_, address.bytes_, sizeof peer_);
     peer_port_ = address.get_port();
     return SNMP_CLASS_SUCCESS;

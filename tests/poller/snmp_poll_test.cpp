@@ -1,7 +1,8 @@
 // Complete polls of one UPS against snmpsimd: what each kind of UPS leaves
 // in the device record byte for byte, the communication flag, the result
 // and the log; the alarm walk and its fallback; agents that stop answering
-// (through the fault-injecting relay); addresses that get no poll at all.
+// (through the fault-injecting relay); addresses that get no poll at all;
+// a session that gets no socket.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,6 +24,7 @@
 #include "shared/pending_commands.h"
 #include "snmp/snmp_pp.h"
 #include "tests/support/console_capture.h"
+#include "tests/support/descriptors_used_up.h"
 #include "tests/support/snmpsim_fixture.h"
 #include "tests/support/udp_relay.h"
 
@@ -564,6 +566,29 @@ INSTANTIATE_TEST_SUITE_P(
                           "ipv6", "::1",
                           "\nSNMP++ Session Create Fail, SNMP++: Transport not supported (IPv6)"}),
     [](const ::testing::TestParamInfo<NoStartCase> &info) { return std::string(info.param.name); });
+
+// ---- a session without a socket ---------------------------------------
+
+// With every descriptor of the process in use the session gets no socket
+// for the UPS's valid address: a transport failure at the first row, so
+// the poll is a lost one that closes the gate, with the record's old
+// status kept, as after a time-out.
+TEST_F(SnmpPoll, NoSocketForTheSessionIsALostPoll) {
+    set_ready_status(kSlot, 1);
+    std::uint8_t result = 0;
+    {
+        osktest::DescriptorsUsedUp descriptors;
+        ASSERT_TRUE(descriptors.used_up());
+        result = poll("online", agent_address());
+    }
+    EXPECT_EQ(result, 2);
+    EXPECT_EQ(flag(), 0);
+    EXPECT_EQ(differences(preset_record(), *record_), "");
+    EXPECT_EQ(log(), "\n" + std::string(agent_address()) +
+                         " OidRequest = 0 Oid = 1.3.6.1.2.1.33.1.1.1.0 SNMP++ Get Error, "
+                         "SNMP++: Transport operation failed (4294967274)\nTimeout recognized" +
+                         kLost);
+}
 
 // ---- agents that stop answering --------------------------------------
 

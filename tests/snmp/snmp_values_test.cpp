@@ -1,5 +1,5 @@
 // Address texts, object identifiers, bindings and status texts of the SNMP
-// layer, without an agent.
+// layer, without an agent; requests that cannot be sent.
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -7,6 +7,7 @@
 #include <string>
 
 #include "snmp/snmp_pp.h"
+#include "tests/support/descriptors_used_up.h"
 
 namespace {
 
@@ -217,6 +218,27 @@ TEST(SnmpSession, RequestsThatCannotBeSent) {
     UdpAddress broadcast("255.255.255.255");
     CTarget broadcast_target(broadcast);
     EXPECT_EQ(session.get(pdu, broadcast_target), SNMP_CLASS_TL_FAILED);
+}
+
+// A session that cannot get a socket for a valid address (every
+// descriptor of the process in use) has a transport failure, which the
+// poll counts as a lost poll, not an address it could never reach.
+TEST(SnmpSession, NoDescriptorForTheSocketIsATransportFailure) {
+    int status = -1;
+    Snmp session(status);
+    ASSERT_EQ(status, SNMP_CLASS_SUCCESS);
+    UdpAddress agent("127.0.0.1");
+    agent.set_port(161);
+    CTarget target(agent);
+    Pdu pdu;
+    pdu += Vb(Oid("1.3.6.1.2.1.33.1.1.1.0"));
+    int outcome = 0;
+    {
+        osktest::DescriptorsUsedUp descriptors;
+        ASSERT_TRUE(descriptors.used_up());
+        outcome = session.get(pdu, target);
+    }
+    EXPECT_EQ(outcome, SNMP_CLASS_TL_FAILED);
 }
 
 } // namespace
