@@ -1,0 +1,80 @@
+// The debug log file taken away while the agent runs with file output:
+// removed (the next message creates it again), or replaced by something
+// no message can be appended to (a directory, a link into a missing
+// folder; both hold for root too). The agent goes on polling and
+// answering, and stops with exit code 0.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+#include "server/protocol.h"
+#include "tests/process/agent_with_ups.h"
+#include "tests/process/debug_lines.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+constexpr std::uint16_t kDevice = 35;
+
+struct LogFault {
+    const char *name;
+    void (*apply)(const fs::path &log);
+    // The next message makes a file of it again.
+    bool recreated;
+};
+
+void PrintTo(const LogFault &c, std::ostream *os) { *os << c.name; }
+
+class DebugLogFault : public osktest::AgentWithUps, public ::testing::WithParamInterface<LogFault> {};
+
+TEST_P(DebugLogFault, AgentGoesOnPollingAndAnsweringAndStopsWithZero) {
+    const LogFault &c = GetParam();
+    start_agent(ini("", {{1, "UPS hall", "BRAXO1-VEGA3000", 5, ups_address(), "online", kDevice}}), 1,
+                {"-log"});
+    const fs::path log = agent_.data_file("debugsnmp.log");
+    ASSERT_NE(agent_.log().find("RESP Dev:01"), std::string::npos) << agent_.log();
+
+    c.apply(log);
+    ASSERT_TRUE(wait_for_count("RESP Dev:01", 3, 60s)) << agent_.out() << agent_.err();
+    EXPECT_EQ(request(GET_STATUS, kDevice).size(), 1u) << agent_.out();
+
+    agent_.signal(SIGINT);
+    EXPECT_EQ(agent_.wait_exit(30s), 0) << agent_.out() << agent_.err();
+    EXPECT_NE(agent_.out().find("\n\rStopService-end"), std::string::npos) << agent_.out();
+    EXPECT_EQ(agent_.err(), "");
+
+    std::error_code ec;
+    EXPECT_EQ(fs::is_regular_file(log, ec), c.recreated);
+    if (c.recreated) {
+        // Only what came after the removal, the later polls and the stop.
+        const auto lines = osktest::debug_lines(agent_.log());
+        EXPECT_EQ(osktest::lines_with(lines, "Detected system: "), 0u);
+        EXPECT_EQ(osktest::lines_with(lines, "RESP Dev:01"), 2u) << agent_.log();
+        EXPECT_EQ(osktest::lines_with(lines, "StopService-end"), 1u) << agent_.log();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, DebugLogFault,
+    ::testing::Values(LogFault{"removed", [](const fs::path &log) { fs::remove(log); }, true},
+                      LogFault{"directory_in_its_place",
+                               [](const fs::path &log) {
+                                   fs::remove(log);
+                                   fs::create_directory(log);
+                               },
+                               false},
+                      LogFault{"link_into_a_missing_folder",
+                               [](const fs::path &log) {
+                                   fs::remove(log);
+                                   fs::create_symlink(log.parent_path() / "gone" / "debugsnmp.log", log);
+                               },
+                               false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
