@@ -3,7 +3,12 @@
 // and times, against that same simulator and interleaved round by round,
 // snmp_rq_send of the on-line UPS and a plain loop on Net-SNMP's own
 // single-session API that sends the same 43 GETs in one session. It prints
-// the median of each and their ratio. Usage: poll_overhead [rounds]
+// the median of each and their ratio as a line of the benchmark table.
+// Usage: poll_overhead [rounds]
+// The benchmark helpers come first: they name the platform's socket layer,
+// which must be seen before the system's socket headers.
+#include "bench/bench_support.h"
+
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
@@ -26,7 +31,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::median;
+using bench::ms_since;
 
 constexpr std::uint16_t kSlot = 0;
 constexpr int kDefaultRounds = 60;
@@ -50,10 +57,6 @@ bool parse_oid(const char *text, RawOid &out) {
         p = *end == '.' ? end + 1 : end;
     }
     return *p == '\0';
-}
-
-double ms_since(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
 // The 43 GETs of a poll in one session of their own, as the poll makes
@@ -93,12 +96,6 @@ bool one_poll(const char *address, double &ms) {
     const std::uint8_t result = snmp_rq_send(0, address, kSlot);
     ms = ms_since(start);
     return result == 0;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
 } // namespace
@@ -166,11 +163,12 @@ int main(int argc, char **argv) {
 
     const double poll = median(poll_ms);
     const double plain = median(plain_ms);
-    std::printf("poll_overhead: UPS without alarms (community \"%s\") on snmpsimd at %s, "
-                "%d rounds\n",
-                kCommunity, address.c_str(), rounds);
-    std::printf("  snmp_rq_send, 43 GETs:            %8.3f ms (median)\n", poll);
-    std::printf("  Net-SNMP session loop, 43 GETs:   %8.3f ms (median)\n", plain);
-    std::printf("  ratio poll / plain loop:          %8.3f (target 1.15 or less)\n", poll / plain);
+    std::fprintf(stderr,
+                 "poll_overhead: UPS without alarms (community \"%s\") on snmpsimd at %s, %d rounds\n"
+                 "  snmp_rq_send, 43 GETs:            %8.3f ms (median)\n"
+                 "  Net-SNMP session loop, 43 GETs:   %8.3f ms (median)\n",
+                 kCommunity, address.c_str(), rounds, poll, plain);
+    bench::row("poll of one UPS vs plain Net-SNMP loop (median)", poll, plain, "ms", 2, "ratio <= 1.15",
+               poll / plain <= 1.15);
     return 0;
 }
