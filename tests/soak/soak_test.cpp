@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -370,29 +371,50 @@ class CommandedSlot {
     bool finished_ = false;
 };
 
+// A simulator of its own address serving one data file under one community.
+struct Simulated {
+    ScratchDir data;
+    osktest::LoopbackLease lease;
+    osktest::SnmpSimulator simulator;
+};
+
+bool start_simulator(const std::string &data_file, const std::string &community,
+                     std::vector<std::unique_ptr<Simulated>> &simulators, std::string &error) {
+    auto s = std::make_unique<Simulated>();
+    std::filesystem::copy_file(data_file, s->data.file(community + ".snmprec"));
+    if (!s->lease.acquire(161, error) || !s->simulator.start(s->lease.address(), s->data.path(), error))
+        return false;
+    simulators.push_back(std::move(s));
+    return true;
+}
+
 TEST(Soak, TheAgentHoldsUpUnderClientLoadAndUpsFaults) {
     const auto length = std::chrono::seconds(soak_seconds());
     // Commands still under way when the time is up get up to two sweeps
     // over the slots to finish.
     const auto finish_limit = 150s;
 
-    // One simulator: every commanded slot writes to a copy of the writable
-    // data file of its own.
-    ScratchDir data;
+    // snmpsimd keeps a value written to a writable object under the object
+    // alone, whichever data file it was written through, so every commanded
+    // slot gets a simulator of its own; one more serves the other slots.
     const std::string source = osktest::snmpsim_data_dir();
-    std::filesystem::copy_file(source + "/online.snmprec", data.file("online.snmprec"));
-    for (int slot = 0; slot < kSlots; ++slot)
-        if (commanded(role_of(slot)))
-            std::filesystem::copy_file(source + "/writable.snmprec", data.file(community_of(slot) + ".snmprec"));
-    osktest::LoopbackLease simulator_address;
-    osktest::SnmpSimulator simulator;
+    std::vector<std::unique_ptr<Simulated>> simulators;
+    std::vector<std::string> targets(kSlots);
     std::string error;
-    ASSERT_TRUE(simulator_address.acquire(161, error)) << error;
-    ASSERT_TRUE(simulator.start(simulator_address.address(), data.path(), error)) << error;
+    ASSERT_TRUE(start_simulator(source + "/online.snmprec", "online", simulators, error)) << error;
+    const std::string shared_address = simulators.back()->lease.address();
+    for (int slot = 0; slot < kSlots; ++slot) {
+        if (!commanded(role_of(slot))) {
+            targets[slot] = shared_address;
+            continue;
+        }
+        ASSERT_TRUE(start_simulator(source + "/writable.snmprec", community_of(slot), simulators, error)) << error;
+        targets[slot] = simulators.back()->lease.address();
+    }
 
     osktest::RelayFarm relays;
-    ASSERT_TRUE(relays.start(kSlots, simulator_address.address(),
-                             std::chrono::duration_cast<std::chrono::seconds>(length + finish_limit + 120s), error))
+    ASSERT_TRUE(relays.start(targets, std::chrono::duration_cast<std::chrono::seconds>(length + finish_limit + 120s),
+                             error))
         << error;
     std::vector<CommandedSlot> commands;
     std::vector<int> flapping;
@@ -403,7 +425,7 @@ TEST(Soak, TheAgentHoldsUpUnderClientLoadAndUpsFaults) {
         if (role == Role::Flapping)
             flapping.push_back(slot);
         if (commanded(role)) {
-            commands.emplace_back(slot, role == Role::CommandedInFlight, relays.relay(slot), simulator_address.address());
+            commands.emplace_back(slot, role == Role::CommandedInFlight, relays.relay(slot), targets[slot].c_str());
             ASSERT_TRUE(commands.back().write_markers()) << "slot " << slot;
         }
     }

@@ -3,9 +3,9 @@
 
 namespace osktest {
 
-bool RelayFarm::start(std::size_t count, const std::string &target_address,
-                      std::chrono::seconds lifetime, std::string &error) {
-    for (std::size_t i = 0; i < count; ++i) {
+bool RelayFarm::start(const std::vector<std::string> &targets, std::chrono::seconds lifetime,
+                      std::string &error) {
+    for (const std::string &target_address : targets) {
         auto lease = std::make_unique<LoopbackLease>();
         if (!lease->acquire(161, error))
             return false;

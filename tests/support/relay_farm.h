@@ -1,6 +1,6 @@
-// A row of fault-injecting relays in front of one simulated UPS, each on a
+// A row of fault-injecting relays in front of simulated UPSes, each on a
 // loopback address of its own at port 161, so that every UPS slot of an
-// agent can be given its own faults while one snmpsimd serves them all.
+// agent can be given its own faults while a few snmpsimds serve them all.
 #pragma once
 
 #include <chrono>
@@ -19,11 +19,10 @@ class RelayFarm {
     RelayFarm(const RelayFarm &) = delete;
     RelayFarm &operator=(const RelayFarm &) = delete;
 
-    // Leases count addresses and starts a relay on each towards
-    // target_address:161 for the lifetime. False, with the reason in
-    // error, when an address or a relay cannot be had.
-    bool start(std::size_t count, const std::string &target_address, std::chrono::seconds lifetime,
-               std::string &error);
+    // Leases an address for each of targets and starts a relay on it
+    // towards that target's port 161 for the lifetime. False, with the
+    // reason in error, when an address or a relay cannot be had.
+    bool start(const std::vector<std::string> &targets, std::chrono::seconds lifetime, std::string &error);
 
     std::size_t size() const { return relays_.size(); }
     // The address that the agent is told to poll for relay i.
