@@ -1,15 +1,15 @@
 // The soak: the real agent polls 32 UPS slots for OSK_SOAK_SECONDS (120 by
 // default), each slot behind a fault-injecting relay of its own in front of
-// one snmpsimd. Most slots answer, some never do, some go silent and come
-// back. A client sends every request type, malformed datagrams among them,
-// at 20 a second; shutdown, reboot and cancel requests go to answering
-// slots with a write community of their own, some of them while the SET of
-// the one before is still waiting for its answer. Over the whole run the
-// agent must not crash or draw a sanitizer report, its resident memory must
-// stay flat after the warm-up, every queued command must reach its
-// simulator exactly once, no datagram may pass the receive gate of a slot
-// whose communication flag is 0, and a SIGINT at the end must stop it
-// cleanly.
+// an snmpsimd: one for each commanded slot, one for the rest. Most slots
+// answer, some never do, some go silent and come back. A client sends
+// every request type, malformed datagrams among them, at 20 a second;
+// shutdown, reboot and cancel requests go to answering slots with a write
+// community of their own, some of them while the SET of the one before is
+// still waiting for its answer. Over the whole run the agent must not crash
+// or draw a sanitizer report, its resident memory must stay flat after the
+// warm-up, every queued command must reach its simulator exactly once, no
+// datagram may pass the receive gate of a slot whose communication flag is
+// 0, and a SIGINT at the end must stop it cleanly.
 #include <gtest/gtest.h>
 
 #include <signal.h>
