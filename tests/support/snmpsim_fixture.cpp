@@ -370,4 +370,18 @@ std::string read_simulator_value(const char *agent, const char *community, const
     return vb.get_printable_value();
 }
 
+bool write_simulator_value(const char *agent, const char *community, const char *oid, long value) {
+    int created = 0;
+    Snmp session(created);
+    UdpAddress address(agent);
+    CTarget target(address);
+    target.set_readcommunity(OctetStr(community));
+    target.set_writecommunity(OctetStr(community));
+    Vb vb{Oid(oid)};
+    vb.set_value(SnmpInt32(value));
+    Pdu pdu;
+    pdu += vb;
+    return session.set(pdu, target) == SNMP_CLASS_SUCCESS;
+}
+
 } // namespace osktest

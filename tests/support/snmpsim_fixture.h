@@ -96,4 +96,8 @@ class SnmpsimTest : public ::testing::Test {
 // its printable value, or "(no answer)".
 std::string read_simulator_value(const char *agent, const char *community, const char *oid);
 
+// Writes an integer to one object of a simulator with an SNMP SET in the
+// community; false when the simulator does not accept it.
+bool write_simulator_value(const char *agent, const char *community, const char *oid, long value);
+
 } // namespace osktest
