@@ -115,8 +115,14 @@ inline bool read_usage(pid_t pid, ProcessUsage &usage) {
 // of the tests; every community is a data file's name ("online", ...).
 class SimulatedUps {
   public:
-    bool start(std::string &error) {
-        return lease_.acquire(161, error) && simulator_.start(lease_.address(), osktest::snmpsim_data_dir(), error);
+    // False, with the reason on standard error after the program's name,
+    // when no simulator comes up.
+    bool start(const char *program) {
+        std::string error;
+        if (lease_.acquire(161, error) && simulator_.start(lease_.address(), osktest::snmpsim_data_dir(), error))
+            return true;
+        std::fprintf(stderr, "%s: no simulator: %s\n", program, error.c_str());
+        return false;
     }
     const char *address() const { return lease_.address(); }
 

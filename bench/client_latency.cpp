@@ -118,11 +118,8 @@ struct Peer {
 int main(int argc, char **argv) {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : kDefaultSeconds;
     bench::SimulatedUps ups;
-    std::string error;
-    if (!ups.start(error)) {
-        std::fprintf(stderr, "client_latency: no simulator: %s\n", error.c_str());
+    if (!ups.start("client_latency"))
         return 1;
-    }
 
     Peer agent_peer;
     agent_peer.port = osktest::free_udp_port();

@@ -70,11 +70,8 @@ double percent(double cpu_seconds, double wall_seconds) { return 100.0 * cpu_sec
 int main(int argc, char **argv) {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : kDefaultSeconds;
     bench::SimulatedUps ups;
-    std::string error;
-    if (!ups.start(error)) {
-        std::fprintf(stderr, "idle_cost: no simulator: %s\n", error.c_str());
+    if (!ups.start("idle_cost"))
         return 1;
-    }
 
     Measured polling{"32 UPSes", 2.0, {}, {}, {}, {}, 0, 0};
     Sleeper floor;

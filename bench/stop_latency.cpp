@@ -84,11 +84,8 @@ Stop stop_during_poll(const char *ups_address, Fault fault) {
 
 int main() {
     bench::SimulatedUps ups;
-    std::string error;
-    if (!ups.start(error)) {
-        std::fprintf(stderr, "stop_latency: no simulator: %s\n", error.c_str());
+    if (!ups.start("stop_latency"))
         return 1;
-    }
 
     std::vector<Stop> idle(kIdleAgents);
     Stop silent;

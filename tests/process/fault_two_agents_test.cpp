@@ -48,9 +48,11 @@ TEST_F(TwoAgents, TheSecondReportsThePortFailureAndKeepsPolling) {
     EXPECT_LT(reported, out.find("RESP Dev:01"));
     // Its SNMP slot carries the port failure in every poll's lines.
     const auto lines = osktest::debug_lines(out);
-    for (const std::string &line : lines)
-        if (line.find("RESP Dev:01") != std::string::npos)
+    for (const std::string &line : lines) {
+        if (line.find("RESP Dev:01") != std::string::npos) {
             EXPECT_NE(line.find(" CS:255"), std::string::npos) << line;
+        }
+    }
     EXPECT_EQ(agent_.out().find("TCP/IP error"), std::string::npos);
 
     // The port is the first agent's: it answers, the second never does.
