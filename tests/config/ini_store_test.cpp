@@ -182,15 +182,15 @@ std::vector<WordField> WordFields(std::uint8_t group) {
         bool keeps_shutdown;
     };
     const JobPlace places[] = {
-        {1, "Job_28", INI.Jobs[28], true},      {4, "Job_31", INI.JobsSTS[31], false},
-        {6, "Job_11", INI.JobsMPW[11], false},  {7, "Job_34", INI.JobsMDU[34], true},
+        {1, "Job_28", INI.Jobs[28], true},     {4, "Job_31", INI.JobsSTS[31], false},
+        {6, "Job_11", INI.JobsMPW[11], false}, {7, "Job_34", INI.JobsMDU[34], true},
         {2, "Event_63", event.Job, true},
     };
     for (const JobPlace &place : places)
         for (const JobWord &word : kJobWords)
             if (place.keeps_shutdown || std::string(word.key) != "Shutdown")
-                rows.push_back({place.file, place.section, word.key, &(place.job.*word.field),
-                                word.kept});
+                rows.push_back(
+                    {place.file, place.section, word.key, &(place.job.*word.field), word.kept});
     return rows;
 }
 
