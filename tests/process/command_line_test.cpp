@@ -1,6 +1,7 @@
 // The command line of the real binary: the fatal start without kervon.ini,
 // -quit, the hand-over to a service control dispatcher that no service
-// control manager started, and the debug log file of -log.
+// control manager started, the debug log file of -log, and the debug
+// options taken from left to right.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -80,5 +81,46 @@ TEST(CommandLine, LogWritesTheRunToTheDataDirectory) {
     EXPECT_NE(log.find("\r\n\rStopService-end\r\nWas_term_signal !\r\nStopped main cycle !"), std::string::npos)
         << log;
 }
+
+// The debug options set their switches from left to right: a later -debug
+// sends the output to the console alone again and keeps the levels of an
+// earlier -debugmax. From level 4 on, the network thread marks each of its
+// ticks with a '*' on the console, which nothing else writes in a run
+// without devices and clients.
+struct SwitchCase {
+    const char *name;
+    std::vector<std::string> args;
+    bool log_file;
+    bool top_levels;
+};
+void PrintTo(const SwitchCase &c, std::ostream *os) { *os << c.name; }
+
+class DebugSwitches : public ::testing::TestWithParam<SwitchCase> {};
+
+TEST_P(DebugSwitches, FollowTheOptionsFromLeftToRight) {
+    const SwitchCase &c = GetParam();
+    AgentProcess agent;
+    agent.write_ini(osktest::ini_without_devices());
+    ASSERT_TRUE(agent.start(c.args));
+    ASSERT_TRUE(agent.wait_until_running(10s)) << agent.out() << agent.err();
+    agent.signal(SIGINT);
+    EXPECT_EQ(agent.wait_exit(10s), 0);
+    const std::string out = agent.out();
+    EXPECT_EQ(out.rfind("\nStart Service\n", 0), 0u) << out;
+    EXPECT_EQ(out.find('*') != std::string::npos, c.top_levels) << out;
+    const std::string log = agent.log();
+    if (c.log_file)
+        EXPECT_EQ(log.rfind("\r\nStart Service\r\n", 0), 0u) << log;
+    else
+        EXPECT_EQ(log, "");
+    EXPECT_EQ(agent.err(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, DebugSwitches,
+    ::testing::Values(SwitchCase{"LogMax", {"-logmax"}, true, true},
+                      SwitchCase{"DebugMaxThenDebug", {"-debugmax", "-debug"}, false, true},
+                      SwitchCase{"LogThenDebug", {"-log", "-debug"}, false, false}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -2,7 +2,7 @@
 // against a service control manager and registry of the test's own: the
 // recorded service, its description and event-log source, an installation
 // over an existing one, the second attempt after an installation that did
-// not finish, and removals.
+// not finish, and removals, also one followed by -install.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -138,6 +138,17 @@ TEST(Remove, OfAStoppedServiceDeletesItAndItsRegistryKeys) {
     EXPECT_FALSE(ServiceSandbox::registry_key_exists(kSourceKey));
     EXPECT_FALSE(ServiceSandbox::registry_key_exists(kServiceKey));
     EXPECT_TRUE(ServiceSandbox::registry_key_exists("SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application"));
+}
+
+TEST(Remove, FollowedByInstallRemovesOnly) {
+    ServiceSandbox sandbox;
+    ASSERT_EQ(sandbox.run({"-install"}).exit, 0);
+    const osktest::CommandRun run = sandbox.run({"-log", "-remove", "-install"});
+    EXPECT_EQ(run.exit, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.log, in_log("\nDelete service\nOskavelde - SNMP Monitor removed.\n"));
+    EXPECT_EQ(ServiceSandbox::state(), 0u); // not installed again
+    EXPECT_FALSE(ServiceSandbox::registry_key_exists(kServiceKey));
 }
 
 TEST(Management, WithoutAWritableStateDirectoryReportsAccessDenied) {
