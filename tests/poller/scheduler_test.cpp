@@ -270,7 +270,19 @@ class SchedulerWithUps : public SchedulerOn<osktest::SnmpsimTest> {
     }
 };
 
-TEST_F(SchedulerWithUps, AnAnswerResetsTheMissedCountAndIsLogged) {
+// A poll with errors (result 1) is answered as much as one without.
+struct AnsweredCase {
+    const char *community;
+    // Error lines of the poll itself.
+    std::size_t errors;
+};
+
+void PrintTo(const AnsweredCase &c, std::ostream *os) { *os << c.community; }
+
+class AnsweredPoll : public SchedulerWithUps, public ::testing::WithParamInterface<AnsweredCase> {};
+
+TEST_P(AnsweredPoll, ResetsTheMissedCountAndIsLogged) {
+    std::strncpy(INI.UPS[4].SNMPGetComm, GetParam().community, sizeof INI.UPS[4].SNMPGetComm);
     SM_DEV[4]->ErrorCount = 3;
     SM_DEV[4]->LastRequest = g_now - 60;
     SM_DEV[4]->LastResponse = g_now - 60;
@@ -291,7 +303,14 @@ TEST_F(SchedulerWithUps, AnAnswerResetsTheMissedCountAndIsLogged) {
     ASSERT_NE(resp, std::string::npos) << text;
     EXPECT_LT(rq, resp);
     EXPECT_NE(text.find(tail, resp), std::string::npos) << text;
+    EXPECT_EQ(count(text, "SNMP++ Get Error"), GetParam().errors) << text;
 }
+
+INSTANTIATE_TEST_SUITE_P(Results, AnsweredPoll,
+                         ::testing::Values(AnsweredCase{"online", 0},
+                                           // upsAlarmsPresent unanswered: an agent error.
+                                           AnsweredCase{"alarms_present_missing", 1}),
+                         [](const auto &info) { return std::string(info.param.community); });
 
 TEST_F(SchedulerWithUps, AnsweredPollsNeverReachTheLimit) {
     set_ready_status(4, 0);

@@ -1,8 +1,8 @@
 // Complete polls of one UPS against snmpsimd: what each kind of UPS leaves
 // in the device record byte for byte, the communication flag, the result
-// and the log; the alarm walk and its fallback; agents that stop answering
-// (through the fault-injecting relay); addresses that get no poll at all;
-// a session that gets no socket.
+// and the log; the alarm walk and its fallback; agents that answer an
+// error; agents that stop answering (through the fault-injecting relay);
+// addresses that get no poll at all; a session that gets no socket.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -337,6 +337,32 @@ void expect_bad_values(TDevice &d) {
     evaluated(d, "AC Fail, Low Battery !", 0x06);
 }
 
+// upsAlarmsPresent unanswered: no walk and no reset, so the alarm bits of
+// the record before the poll (fill_stale: every one set) stay.
+void expect_alarms_unread(TDevice &d) {
+    online_rows(d);
+    d.PowerFlags = 0x09;
+    d.BatteryFlags = 0x09;
+    d.ShutdownFlags = 0x0E;
+    d.FaultFlags = 0x0E;
+    d.ModeFlags = 0x08;
+    evaluated(d, "Overload", 0x59);
+}
+
+// Row 1 of the alarm table read, then every step fails at row 2.
+void expect_walk_step_error(TDevice &d) {
+    online_rows(d);
+    d.BatteryFlags = 0x01;
+    evaluated(d, "On Line", 0);
+}
+
+// Nothing decoded for row 7, whose description is missing; row 9 read.
+void expect_fallback_missing(TDevice &d) {
+    online_rows(d);
+    d.ModeFlags = 0x08;
+    evaluated(d, "On Bypass", 0x08);
+}
+
 // Offsets of the bytes in which two records differ, with both values.
 std::string differences(const TDevice &expected, const TDevice &actual) {
     const auto *e = reinterpret_cast<const std::uint8_t *>(&expected);
@@ -420,6 +446,7 @@ struct PollCase {
     void (*expect)(TDevice &);
     std::uint8_t result;
     std::int32_t ready;
+    // Each "@" stands for the address text of the poll.
     const char *log;
     // Appended to the agent's address: a port there changes nothing.
     const char *address_suffix = "";
@@ -427,17 +454,25 @@ struct PollCase {
 
 void PrintTo(const PollCase &c, std::ostream *os) { *os << c.name; }
 
+std::string with_address(const char *log, const std::string &address) {
+    std::string text;
+    for (const char *at = log; *at != '\0'; ++at)
+        text += *at == '@' ? address : std::string(1, *at);
+    return text;
+}
+
 class CompletePoll : public SnmpPoll, public ::testing::WithParamInterface<PollCase> {};
 
 TEST_P(CompletePoll, StoresRecordFlagResultAndLog) {
     const PollCase &c = GetParam();
-    const std::uint8_t result = poll(c.community, std::string(agent_address()) + c.address_suffix);
+    const std::string address = std::string(agent_address()) + c.address_suffix;
+    const std::uint8_t result = poll(c.community, address);
     TDevice expected = preset_record();
     c.expect(expected);
     EXPECT_EQ(differences(expected, *record_), "");
     EXPECT_EQ(result, c.result);
     EXPECT_EQ(flag(), c.ready);
-    EXPECT_EQ(log(), c.log);
+    EXPECT_EQ(log(), with_address(c.log, address));
 }
 
 constexpr const char *kEstablished = "\nComm established recognized";
@@ -459,7 +494,22 @@ INSTANTIATE_TEST_SUITE_P(
         PollCase{"alarms_255", "alarms_255", expect_alarms_255, 0, 0, kLost},
         // 256 counts as 0: bits cleared, no walk.
         PollCase{"alarms_256", "alarms_256", expect_online, 0, 1, kEstablished},
-        PollCase{"bad_values", "bad_values", expect_bad_values, 0, 1, kEstablished}),
+        PollCase{"bad_values", "bad_values", expect_bad_values, 0, 1, kEstablished},
+        // An agent error is no time-out: an error, and the poll goes on.
+        PollCase{"alarms_present_missing", "alarms_present_missing", expect_alarms_unread, 1, 1,
+                 "\n@ OidRequest = 38 Oid = 1.3.6.1.2.1.33.1.6.1.0 SNMP++ Get Error, "
+                 "SNMP: Variable does not exist (2)\nComm established recognized"},
+        // Each failed step is an error, and the next asks from the same
+        // place again.
+        PollCase{"walk_step_error", "walk_step_error", expect_walk_step_error, 1, 1,
+                 "\n@ AlarmPresent=1 Oid = 1.3.6.1.2.1.33.1.6.2.1.2.1 SNMP++ Get Error, "
+                 "SNMP: Cannot perform operation: general error (5)"
+                 "\n@ AlarmPresent=2 Oid = 1.3.6.1.2.1.33.1.6.2.1.2.1 SNMP++ Get Error, "
+                 "SNMP: Cannot perform operation: general error (5)\nComm established recognized"},
+        // The failed GET of the row the agent pointed at is no error; the
+        // walk goes on from that row.
+        PollCase{"fallback_descr_missing", "fallback_descr_missing", expect_fallback_missing, 0, 1,
+                 kEstablished}),
     [](const ::testing::TestParamInfo<PollCase> &info) { return std::string(info.param.name); });
 
 // ---- trace levels ----------------------------------------------------
