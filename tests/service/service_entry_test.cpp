@@ -7,9 +7,9 @@
 #include <stdlib.h>
 
 #include "platform/version.h"
-#include "runtime/terminal_services.h"
 #include "service/service_main.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/terminal_services_check.h"
 
 namespace {
 
@@ -54,12 +54,7 @@ TEST_P(FailedRegistration, ReleasesTheTerminalServicesAndReportsNothing) {
     EXPECT_EQ(hServiceStatus, nullptr);
     EXPECT_EQ(ssStatus.dwCurrentState, 0u);
     EXPECT_EQ(ssStatus.dwControlsAccepted, 0u);
-    EXPECT_EQ(hlibWts, nullptr);
-    WTSGetActiveConsoleSessionIdFn session = nullptr;
-    WTSSendMessageFn send = nullptr;
-    TerminalServicesEntries(&session, &send);
-    EXPECT_EQ(session, nullptr);
-    EXPECT_EQ(send, nullptr);
+    EXPECT_TRUE(terminal_services_released());
     // The registration that was tried is that of the version.
     EXPECT_EQ(lpfnRegisterServiceCtrlHandler != nullptr, c.older_form);
     EXPECT_EQ(lpfnRegisterServiceCtrlHandlerEx != nullptr, !c.older_form);
