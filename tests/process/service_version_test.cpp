@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -35,15 +36,22 @@ class ServiceAtVersion : public ::testing::TestWithParam<VersionCase> {
 
 TEST_P(ServiceAtVersion, RegistersTheHandlerFormOfTheVersionAndStopsThroughIt) {
     const VersionCase &c = GetParam();
+#ifdef __SANITIZE_THREAD__
+    // Up to Windows 2003 the stop terminates the worker threads.
+    if (std::atoi(c.code) <= 5)
+        GTEST_SKIP() << "ThreadSanitizer does not follow the unwinding of a cancelled thread";
+#endif
     // Below Vista the configuration lies in the program's folder: the
-    // program is started from a folder of its own, next to its kervon.ini.
+    // program is started from a folder of its own, next to its kervon.ini;
+    // from Vista on it lies in the data directory.
     const std::string program = program_dir_.file("agent_at_version");
     std::filesystem::create_symlink(kAtVersion, program);
     const std::uint16_t port = osktest::free_udp_port();
     ASSERT_NE(port, 0);
-    write_file_bytes(program_dir_.file("kervon.ini"),
-                     "[System]\r\nName=test\r\n[Network]\r\nPort=" + std::to_string(port + 4) +
-                         "\r\n");
+    const std::string ini =
+        "[System]\r\nName=test\r\n[Network]\r\nPort=" + std::to_string(port + 4) + "\r\n";
+    write_file_bytes(program_dir_.file("kervon.ini"), ini);
+    sandbox_.write_ini(ini);
     const std::string form_file = program_dir_.file("form");
     ASSERT_TRUE(ServiceSandbox::install_program(program + " " + c.code + " " + form_file));
 
@@ -65,12 +73,11 @@ TEST_P(ServiceAtVersion, RegistersTheHandlerFormOfTheVersionAndStopsThroughIt) {
     EXPECT_EQ(read_file_bytes(form_file), std::string(c.form) + "\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, ServiceAtVersion,
-                         ::testing::Values(VersionCase{"0", "extended", 1},
-                                           VersionCase{"1", "extended", 1},
-                                           VersionCase{"2", "older", 1},
-                                           VersionCase{"3", "extended", 1},
-                                           VersionCase{"4", "extended", 0x81}),
-                         [](const auto &info) { return std::string("code") + info.param.code; });
+INSTANTIATE_TEST_SUITE_P(
+    Codes, ServiceAtVersion,
+    ::testing::Values(VersionCase{"0", "extended", 1}, VersionCase{"1", "extended", 1},
+                      VersionCase{"2", "older", 1}, VersionCase{"3", "extended", 1},
+                      VersionCase{"4", "extended", 0x81}, VersionCase{"99", "extended", 0x81}),
+    [](const auto &info) { return std::string("code") + info.param.code; });
 
 } // namespace
