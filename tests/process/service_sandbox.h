@@ -109,6 +109,25 @@ class ServiceSandbox {
         return ok;
     }
 
+    // Installs the service "Oskavelde" as a demand-start service that runs
+    // the command line given, as a stand-in for the agent's own
+    // installation; false when the manager refuses it.
+    static bool install_program(const std::string &command_line) {
+        const platform::SC_HANDLE manager = platform::OpenSCManagerA(nullptr, nullptr, platform::SC_MANAGER_ALL_ACCESS);
+        const platform::SC_HANDLE service =
+            manager != nullptr
+                ? platform::CreateServiceA(manager, "Oskavelde", kDisplayName, platform::SERVICE_ALL_ACCESS,
+                                           platform::SERVICE_WIN32_OWN_PROCESS | platform::SERVICE_INTERACTIVE_PROCESS,
+                                           platform::SERVICE_DEMAND_START, platform::SERVICE_ERROR_NORMAL,
+                                           command_line.c_str(), "", nullptr, nullptr, nullptr, nullptr)
+                : nullptr;
+        if (service != nullptr)
+            platform::CloseServiceHandle(service);
+        if (manager != nullptr)
+            platform::CloseServiceHandle(manager);
+        return service != nullptr;
+    }
+
     static int service_pid() {
         platform::SERVICE_STATUS_PROCESS status{};
         return query(status) ? static_cast<int>(status.dwProcessId) : 0;

@@ -7,6 +7,7 @@
 #include "platform/version.h"
 #include "runtime/message_box.h"
 #include "runtime/terminal_services.h"
+#include "tests/support/terminal_services_check.h"
 
 namespace {
 
@@ -76,12 +77,7 @@ TEST(TerminalServicesLoad, NoLookUpBeforeWindowsXp) {
     platform::set_reported_version(version);
     LoadTerminalServices();
     EXPECT_NE(hlibKernel, nullptr);
-    EXPECT_EQ(hlibWts, nullptr);
-    WTSGetActiveConsoleSessionIdFn session = nullptr;
-    WTSSendMessageFn send = nullptr;
-    TerminalServicesEntries(&session, &send);
-    EXPECT_EQ(session, nullptr);
-    EXPECT_EQ(send, nullptr);
+    EXPECT_TRUE(terminal_services_released());
     platform::reset_reported_version();
 }
 
@@ -95,10 +91,7 @@ TEST(TerminalServicesLoad, UnloadingClearsTheHandleAndBothEntryPoints) {
     EXPECT_NE(send, nullptr);
 
     FreeLibraryWts();
-    EXPECT_EQ(hlibWts, nullptr);
-    TerminalServicesEntries(&session, &send);
-    EXPECT_EQ(session, nullptr);
-    EXPECT_EQ(send, nullptr);
+    EXPECT_TRUE(terminal_services_released());
     EXPECT_EQ(platform::GetModuleHandleA("WTSAPI32.DLL"), nullptr);
 }
 

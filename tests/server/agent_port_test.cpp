@@ -1,7 +1,8 @@
 // The agent's port: the socket layer's start report, a port that another
 // socket holds (the open fails, the socket is closed, no port is set), the
-// open that follows, and a later open that changes nothing; and the rule
-// that decides which host names are looked up.
+// open that follows, and a later open that changes nothing; the port that
+// [Network] Port gives, the wrapped ports and the system's choice
+// included; and the rule that decides which host names are looked up.
 #include <string>
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include "shared/debug_log.h"
 #include "shared/ini_record.h"
 #include "shared/pending_commands.h"
+#include "tests/support/bound_port.h"
 #include "tests/support/console_capture.h"
 #include "tests/support/protocol_client.h"
 
@@ -87,6 +89,79 @@ TEST(AgentPortTest, LocalAddressIsThatOfTheHostName) {
     else
         EXPECT_STREQ(local_ipaddr, "");
 }
+
+// True when no socket holds the UDP port.
+bool port_is_free(std::uint16_t port) {
+    platform::WSADATA data;
+    platform::WSAStartup(platform::MAKEWORD(1, 1), &data);
+    const platform::SOCKET probe =
+        platform::socket(platform::AF_INET, platform::SOCK_DGRAM, platform::IPPROTO_UDP);
+    platform::sockaddr_in address{};
+    address.sin_family = platform::AF_INET;
+    address.sin_port = platform::htons(port);
+    const bool free = platform::bind(probe, reinterpret_cast<const platform::sockaddr *>(&address),
+                                     sizeof address) == 0;
+    platform::closesocket(probe);
+    platform::WSACleanup();
+    return free;
+}
+
+// Closes the agent's port when an earlier test opened it. The close ends
+// one start of the socket layer, so one is added first: the start that
+// the agent's port made stays.
+void close_agent_port() {
+    platform::WSADATA data;
+    platform::WSAStartup(platform::MAKEWORD(1, 1), &data);
+    close_tcpip_port();
+}
+
+struct PortCase {
+    std::uint16_t configured;
+    const char *shown;   // the port in the open line
+    std::uint16_t bound; // 0: the system's choice
+};
+
+void PrintTo(const PortCase &c, std::ostream *os) { *os << "Port=" << c.configured; }
+
+class ConfiguredPortTest : public ::testing::TestWithParam<PortCase> {
+  protected:
+    void TearDown() override {
+        close_agent_port();
+        bDebug = 0;
+    }
+};
+
+// The port is [Network] Port minus 4 in 32 bits, of which the bind takes
+// the low 16: Port 0 to 3 wrap to the top ports, and Port 4 leaves the
+// choice to the system.
+TEST_P(ConfiguredPortTest, BindsTheLow16BitsOfPortMinus4) {
+    const PortCase &c = GetParam();
+    if (c.bound != 0 && !port_is_free(c.bound))
+        GTEST_SKIP() << "UDP port " << c.bound << " is held by another program";
+    close_agent_port();
+    INI.Network.Port = c.configured;
+    ConsoleCapture console;
+    bDebug = 1;
+    k_monitor1 = 1;
+    ASSERT_EQ(open_tcpip_port(), 0) << console.text();
+    EXPECT_TRUE(contains(console.text(),
+                         std::string("Open TCP/IP pasive port [") + c.shown + "] ... OK \n"))
+        << console.text();
+    const std::uint16_t bound = bound_port(pasive_udp_socket.load());
+    if (c.bound != 0)
+        EXPECT_EQ(bound, c.bound);
+    else
+        EXPECT_NE(bound, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ports, ConfiguredPortTest,
+                         ::testing::Values(PortCase{0, "4294967292", 65532},
+                                           PortCase{1, "4294967293", 65533},
+                                           PortCase{2, "4294967294", 65534},
+                                           PortCase{3, "4294967295", 65535}, PortCase{4, "0", 0}),
+                         [](const auto &info) {
+                             return "port" + std::to_string(info.param.configured);
+                         });
 
 struct HostNameCase {
     const char *name;

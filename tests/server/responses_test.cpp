@@ -1,10 +1,12 @@
 // Answers to the read requests over real datagrams on loopback, byte for
 // byte: identification, status, device data and the error response; the
-// header's Dev and Password; and the requests that get no answer (a
-// response datagram, a device that does not communicate or is not an SNMP
-// device, and requests for all devices, which compose nothing of their own
-// and must not resend an earlier answer).
+// header's Dev and Password in every answer; and the requests that get no
+// answer (a response datagram, a request of any type for a device that
+// does not communicate, which leaves no command either, a device that is
+// not an SNMP device, and requests for all devices, which compose nothing
+// of their own and must not resend an earlier answer).
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -73,13 +75,34 @@ TEST_F(ResponsesTest, DeviceDataIsTheRecordsDataBlockWhole) {
     EXPECT_EQ(answers[0].substr(16 + 670, 2), le16(500));
 }
 
-TEST_F(ResponsesTest, PasswordProtectionFillsHeaderBytes12And13) {
+struct PasswordCase {
+    const char *name;
+    std::string request;
+    std::size_t size;
+};
+
+void PrintTo(const PasswordCase &c, std::ostream *os) { *os << c.name; }
+
+class PasswordTest : public ResponsesTest, public ::testing::WithParamInterface<PasswordCase> {};
+
+// Every answer of the receive carries the password, the error response
+// included.
+TEST_P(PasswordTest, PasswordProtectionFillsHeaderBytes12And13) {
     ups();
     INI.System.PasswordProtection = 1234;
-    const auto answers = exchange(request_datagram(GET_STATUS, 7));
+    const auto answers = exchange(GetParam().request);
     ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0].size(), GetParam().size);
     EXPECT_EQ(answers[0].substr(12, 2), "\xD2\x04");
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, PasswordTest,
+    ::testing::Values(PasswordCase{"identif", request_datagram(GET_IDENTIF, 7), 115},
+                      PasswordCase{"status", request_datagram(GET_STATUS, 7), 97},
+                      PasswordCase{"devdata", request_datagram(GET_DEVDATA, 7), 692},
+                      PasswordCase{"unknown_type", request_datagram(2, 7), 19}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(ResponsesTest, LowestSlotWinsAmongEqualDeviceNumbers) {
     add_device(4, "first", 9);
@@ -121,13 +144,45 @@ TEST_F(ResponsesTest, ResponseDatagramIsConsumedWithoutAnswer) {
     EXPECT_EQ(udp_receive(pasive_udp_socket.load(), nullptr), 1);
 }
 
-TEST_F(ResponsesTest, NoAnswerWhileTheDeviceDoesNotCommunicate) {
+struct GateCase {
+    const char *name;
+    std::uint16_t type;
+    std::string payload;
+    std::size_t answers; // while the device communicates
+    bool queued;         // a command is left pending for the slot
+};
+
+void PrintTo(const GateCase &c, std::ostream *os) { *os << c.name; }
+
+class ReceiveGateTest : public ResponsesTest,
+                        public ::testing::WithParamInterface<std::tuple<GateCase, int>> {};
+
+// A request for a device whose last poll failed gets no answer and leaves
+// no command, whatever its type: a shutdown must not wait for a UPS that
+// cannot be reached.
+TEST_P(ReceiveGateTest, OnlyACommunicatingDeviceIsServed) {
+    const auto &[c, ready] = GetParam();
     ups();
-    set_ready_status(0, 0);
-    EXPECT_TRUE(exchange(request_datagram(GET_STATUS, 7)).empty());
-    set_ready_status(0, 1);
-    EXPECT_EQ(exchange(request_datagram(GET_STATUS, 7)).size(), 1u);
+    set_ready_status(0, ready);
+    const auto answers = exchange(request_datagram(c.type, 7, c.payload));
+    EXPECT_EQ(answers.size(), ready != 0 ? c.answers : 0u);
+    EXPECT_EQ(pending_command_take(0).kind != 0, ready != 0 && c.queued);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, ReceiveGateTest,
+    ::testing::Combine(
+        ::testing::Values(GateCase{"identif", GET_IDENTIF, "", 1, false},
+                          GateCase{"status", GET_STATUS, "", 1, false},
+                          GateCase{"devdata", GET_DEVDATA, "**0200", 1, false},
+                          GateCase{"shutdown", SET_UPSSHUTDOWN, payload_words(60, 0xFFFF), 0, true},
+                          GateCase{"command", SET_UPSCOMMAND, payload_words(6, 30), 0, true},
+                          GateCase{"browse", GET_BROWSEDATA, "", 1, false}),
+        ::testing::Values(0, 1)),
+    [](const auto &info) {
+        return std::string(std::get<0>(info.param).name) + "_ready" +
+               std::to_string(std::get<1>(info.param));
+    });
 
 TEST_F(ResponsesTest, NoAnswerForADeviceThatIsNoSnmpDevice) {
     add_device(2, "serial ups", 5, 1);

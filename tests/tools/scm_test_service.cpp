@@ -1,13 +1,16 @@
 // scm_test_service: a small service for the tests of the service control
 // manager, run by the manager like the agent's own service.
 //
-// Usage: scm_test_service NAME [STOP_DELAY_MS]
+// Usage: scm_test_service NAME [STOP_DELAY_MS [pending|resume]]
 //
 // Its service NAME reports itself running (accepting the stop control) and
 // then waits. Its handler:
 //   stop (1)      waits STOP_DELAY_MS (0 when not given), then reports
 //                 stopped; the dispatcher then returns and the program
-//                 ends with exit code 0
+//                 ends with exit code 0. With "pending" it reports stop
+//                 pending and returns at once, and the service reports
+//                 itself stopped STOP_DELAY_MS later; with "resume" it
+//                 does the same, but the later report is running again
 //   200           ends the process at once with exit code 3, inside the
 //                 handler and without a report
 //   201           takes half a second and reports the status again
@@ -22,6 +25,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/event.h"
 #include "platform/service_dispatcher.h"
@@ -33,8 +37,13 @@ namespace {
 platform::SERVICE_STATUS_HANDLE g_handle = nullptr;
 platform::SERVICE_STATUS g_status{};
 platform::DWORD g_stop_delay = 0;
+// The state that the service reports STOP_DELAY_MS after a stop control
+// that it answered with stop pending; 0 when the handler waits instead.
+platform::DWORD g_after_pending = 0;
 std::atomic<bool> g_in_handler{false};
 std::atomic<platform::DWORD> g_seen{0};
+platform::HANDLE g_stop_asked = nullptr;
+platform::HANDLE g_never = nullptr;
 char g_name[300] = {};
 
 void report() {
@@ -42,13 +51,19 @@ void report() {
     platform::SetServiceStatus(g_handle, &g_status);
 }
 
-platform::DWORD handler(platform::DWORD control, platform::DWORD, platform::LPVOID, platform::LPVOID) {
+platform::DWORD handler(platform::DWORD control, platform::DWORD, platform::LPVOID,
+                        platform::LPVOID) {
     if (g_in_handler.exchange(true))
         g_seen |= 1;
     if (::syscall(SYS_gettid) != ::getpid())
         g_seen |= 2;
     switch (control) {
     case platform::SERVICE_CONTROL_STOP:
+        if (g_after_pending != 0) {
+            g_status.dwCurrentState = platform::SERVICE_STOP_PENDING;
+            platform::SetEvent(g_stop_asked);
+            break;
+        }
         platform::Sleep(g_stop_delay);
         g_status.dwCurrentState = platform::SERVICE_STOPPED;
         break;
@@ -69,23 +84,40 @@ void service_main(platform::DWORD, platform::LPSTR *) {
     g_handle = platform::RegisterServiceCtrlHandlerExA(g_name, handler, nullptr);
     if (g_handle == nullptr)
         return;
-    g_status = platform::SERVICE_STATUS{platform::SERVICE_WIN32_OWN_PROCESS, platform::SERVICE_RUNNING,
-                                        platform::SERVICE_ACCEPT_STOP, 0, 0, 0, 0};
+    g_status = platform::SERVICE_STATUS{platform::SERVICE_WIN32_OWN_PROCESS,
+                                        platform::SERVICE_RUNNING,
+                                        platform::SERVICE_ACCEPT_STOP,
+                                        0,
+                                        0,
+                                        0,
+                                        0};
     report();
-    // The service's work: nothing until the process ends.
-    const platform::HANDLE forever = platform::CreateEventA(nullptr, platform::TRUE, platform::FALSE, nullptr);
-    platform::WaitForSingleObject(forever, platform::INFINITE);
+    // The service's work: nothing until the process ends, or the end of a
+    // stop that it left pending.
+    platform::WaitForSingleObject(g_stop_asked, platform::INFINITE);
+    platform::Sleep(g_stop_delay);
+    g_status.dwCurrentState = g_after_pending;
+    report();
+    platform::WaitForSingleObject(g_never, platform::INFINITE);
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc < 2 || argc > 3)
+    if (argc < 2 || argc > 4)
         return 2;
     for (int i = 0; argv[1][i] != '\0' && i + 1 < static_cast<int>(sizeof g_name); ++i)
         g_name[i] = argv[1][i];
-    if (argc == 3)
+    if (argc >= 3)
         g_stop_delay = static_cast<platform::DWORD>(std::strtoul(argv[2], nullptr, 10));
+    if (argc == 4 && std::strcmp(argv[3], "pending") == 0)
+        g_after_pending = platform::SERVICE_STOPPED;
+    else if (argc == 4 && std::strcmp(argv[3], "resume") == 0)
+        g_after_pending = platform::SERVICE_RUNNING;
+    else if (argc == 4)
+        return 2;
+    g_stop_asked = platform::CreateEventA(nullptr, platform::TRUE, platform::FALSE, nullptr);
+    g_never = platform::CreateEventA(nullptr, platform::TRUE, platform::FALSE, nullptr);
     const platform::SERVICE_TABLE_ENTRYA table[] = {{g_name, service_main}, {nullptr, nullptr}};
     return platform::StartServiceCtrlDispatcherA(table) ? 0 : 1;
 }
