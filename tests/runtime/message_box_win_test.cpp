@@ -102,4 +102,25 @@ TEST(TerminalServicesLoad, UnloadingClearsTheHandleAndBothEntryPoints) {
     EXPECT_EQ(platform::GetModuleHandleA("WTSAPI32.DLL"), nullptr);
 }
 
+// The KERNEL32 look-up does not depend on WTSAPI32, so an entry point can
+// be set while the handle is null (the library did not load, or was let go
+// elsewhere): both are still cleared.
+TEST(TerminalServicesLoad, UnloadingClearsTheEntryPointsAlsoWithoutTheLibrary) {
+    LoadTerminalServices();
+    ASSERT_NE(hlibWts, nullptr);
+    platform::FreeLibrary(hlibWts);
+    hlibWts = nullptr;
+    WTSGetActiveConsoleSessionIdFn session = nullptr;
+    WTSSendMessageFn send = nullptr;
+    TerminalServicesEntries(&session, &send);
+    ASSERT_NE(session, nullptr);
+    ASSERT_NE(send, nullptr);
+
+    FreeLibraryWts();
+    TerminalServicesEntries(&session, &send);
+    EXPECT_EQ(session, nullptr);
+    EXPECT_EQ(send, nullptr);
+    EXPECT_EQ(hlibWts, nullptr);
+}
+
 } // namespace
