@@ -38,8 +38,9 @@ TEST(CommandLine, WithoutKervonIniShowsTheMessageAndEndsWithCodeTwo) {
 // A kervon.ini at "/Kervon/", where an agent without ALLUSERSPROFILE looks
 // for its configuration, for the life of the object. It is made only where
 // there is none, or where an earlier run that did not get to remove it left
-// its own, and it is removed again with the directory if that was made
-// too. Runs in other builds at the same time wait for each other.
+// its own, and removed again; a directory made for it is removed with all
+// that an agent may have written there. Runs in other builds at the same
+// time wait for each other.
 class RootKervonIni {
   public:
     explicit RootKervonIni(const std::string &text) {
@@ -56,8 +57,9 @@ class RootKervonIni {
     ~RootKervonIni() {
         if (made_file_)
             ::unlink(kFile);
+        std::error_code ec;
         if (made_dir_)
-            ::rmdir(kDir);
+            std::filesystem::remove_all(kDir, ec);
         if (lock_ >= 0)
             ::close(lock_);
     }

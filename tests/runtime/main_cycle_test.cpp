@@ -54,6 +54,8 @@ struct ProfileCase {
     std::string dir;
 };
 
+void PrintTo(const ProfileCase &c, std::ostream *os) { *os << c.name; }
+
 class AllUserDirOf : public ::testing::TestWithParam<ProfileCase> {
   protected:
     void TearDown() override {
