@@ -85,9 +85,19 @@ TEST(TerminalServicesLoad, NoLookUpBeforeWindowsXp) {
     platform::reset_reported_version();
 }
 
-TEST(TerminalServicesLoad, UnloadingClearsTheHandleAndBothEntryPoints) {
+// The KERNEL32 look-up does not depend on WTSAPI32, so the entry points can
+// be set while the handle is null (the library did not load, or was let go
+// elsewhere): they are cleared all the same.
+class TerminalServicesUnload : public ::testing::TestWithParam<bool> {};
+
+TEST_P(TerminalServicesUnload, ClearsTheHandleAndBothEntryPoints) {
+    const bool handle_set = GetParam();
     LoadTerminalServices();
     ASSERT_NE(hlibWts, nullptr);
+    if (!handle_set) {
+        platform::FreeLibrary(hlibWts);
+        hlibWts = nullptr;
+    }
     WTSGetActiveConsoleSessionIdFn session = nullptr;
     WTSSendMessageFn send = nullptr;
     TerminalServicesEntries(&session, &send);
@@ -102,25 +112,7 @@ TEST(TerminalServicesLoad, UnloadingClearsTheHandleAndBothEntryPoints) {
     EXPECT_EQ(platform::GetModuleHandleA("WTSAPI32.DLL"), nullptr);
 }
 
-// The KERNEL32 look-up does not depend on WTSAPI32, so an entry point can
-// be set while the handle is null (the library did not load, or was let go
-// elsewhere): both are still cleared.
-TEST(TerminalServicesLoad, UnloadingClearsTheEntryPointsAlsoWithoutTheLibrary) {
-    LoadTerminalServices();
-    ASSERT_NE(hlibWts, nullptr);
-    platform::FreeLibrary(hlibWts);
-    hlibWts = nullptr;
-    WTSGetActiveConsoleSessionIdFn session = nullptr;
-    WTSSendMessageFn send = nullptr;
-    TerminalServicesEntries(&session, &send);
-    ASSERT_NE(session, nullptr);
-    ASSERT_NE(send, nullptr);
-
-    FreeLibraryWts();
-    TerminalServicesEntries(&session, &send);
-    EXPECT_EQ(session, nullptr);
-    EXPECT_EQ(send, nullptr);
-    EXPECT_EQ(hlibWts, nullptr);
-}
+INSTANTIATE_TEST_SUITE_P(Handles, TerminalServicesUnload, ::testing::Values(true, false),
+                         [](const auto &info) { return std::string(info.param ? "Loaded" : "HandleAlreadyNull"); });
 
 } // namespace
