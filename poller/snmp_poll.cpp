@@ -87,10 +87,10 @@ int send_request(PollCall &p, Request kind, const char *oid_text, Vb &answer) {
 // or empty OID would lie before the answer it came from, so that every
 // further GET-NEXT would bring back the same row.
 bool take_position(char (&current)[oid_text_size], const char *text) {
-    const void *end = std::memchr(text, '\0', sizeof current);
-    if (end == nullptr || !Oid(text, true).valid())
+    const std::size_t length = strnlen(text, sizeof current);
+    if (length == sizeof current || !Oid(text, true).valid())
         return false;
-    std::memcpy(current, text, static_cast<std::size_t>(static_cast<const char *>(end) - text) + 1);
+    std::memcpy(current, text, length + 1);
     return true;
 }
 
