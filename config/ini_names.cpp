@@ -279,20 +279,20 @@ constexpr SectionFamily kJobsMpwSections[] = {
 constexpr SectionFamily kJobsMduSections[] = {
     {"Job_", 36, 0, 36, offsetof(TIni, JobsMDU), sizeof(TIniJob)}};
 
-using KeyGroup = std::span<const KeyDef>;
+using LineGroup = std::span<const KeyDef>;
 
-constexpr KeyGroup kKervonGroups[] = {
+constexpr LineGroup kKervonGroups[] = {
     kSystemKeys, kSerialKeys, kNetworkKeys, kEmailConfigKeys, kSmsConfigKeys, kModemConfigKeys,
     kEmailKeys,  kSmsKeys,    kScheduleKeys, kMessKeys,       kUpsKeys,       kMessConfigKeys,
 };
-constexpr KeyGroup kJobGroups[] = {kJobKeys};
-constexpr KeyGroup kGroupGroups[] = {kCommonKeys, kGroupUpsKeys, kEventKeys};
-constexpr KeyGroup kSensorGroups[] = {kSensorKeys};
-constexpr KeyGroup kModularGroups[] = {kModuleKeys};
+constexpr LineGroup kJobGroups[] = {kJobKeys};
+constexpr LineGroup kGroupGroups[] = {kCommonKeys, kGroupUpsKeys, kEventKeys};
+constexpr LineGroup kSensorGroups[] = {kSensorKeys};
+constexpr LineGroup kModularGroups[] = {kModuleKeys};
 
 struct FileDef {
     std::span<const SectionFamily> sections;
-    std::span<const KeyGroup> groups;
+    std::span<const LineGroup> groups;
 };
 
 // Indexed by file number.
@@ -386,7 +386,7 @@ constexpr Tables kTables = BuildTables();
 const char (&SectionNames)[8][120][50] = kTables.section_names;
 const char (&LineNames)[8][16][37][50] = kTables.line_names;
 
-int SectionKeyGroup(std::uint8_t file, std::uint8_t section) {
+int SectionLineGroup(std::uint8_t file, std::uint8_t section) {
     if (file >= INI_FILE_COUNT || section >= 120)
         return -1;
     return kTables.sections[file][section].group;
@@ -401,7 +401,7 @@ long SectionBlock(std::uint8_t file, std::uint8_t section) {
 const IniField *KeyField(std::uint8_t file, std::uint8_t group, std::uint8_t key) {
     if (file >= INI_FILE_COUNT || group >= kFiles[file].groups.size())
         return nullptr;
-    const KeyGroup &keys = kFiles[file].groups[group];
+    const LineGroup &keys = kFiles[file].groups[group];
     if (key >= keys.size())
         return nullptr;
     return &keys[key].field;

@@ -37,7 +37,7 @@ struct IniField {
 
 // The key group that section `section` of file `file` selects, or -1 when
 // the file has no such section.
-int SectionKeyGroup(std::uint8_t file, std::uint8_t section);
+int SectionLineGroup(std::uint8_t file, std::uint8_t section);
 
 // Byte offset of the block that the section's keys are stored into: within
 // INI for every file but the group files, within the group file's own

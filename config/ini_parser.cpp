@@ -54,7 +54,7 @@ void KeyLine(std::uint8_t file, char *line) {
     if (eq == nullptr)
         return;
     const std::string_view key(line, static_cast<std::size_t>(eq - line));
-    const int group = SectionKeyGroup(file, actual_section);
+    const int group = SectionLineGroup(file, actual_section);
     if (key.empty() || group < 0)
         return;
     int index = -1;

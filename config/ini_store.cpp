@@ -50,7 +50,7 @@ void StoreText(unsigned char *field, std::size_t width, const char *text) {
 } // namespace
 
 void FillVar(std::uint8_t file, std::uint8_t section, std::uint8_t key) {
-    const int group = SectionKeyGroup(file, section);
+    const int group = SectionLineGroup(file, section);
     if (group < 0)
         return;
     const IniField *field = KeyField(file, static_cast<std::uint8_t>(group), key);

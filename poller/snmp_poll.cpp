@@ -35,8 +35,9 @@ namespace {
 const char OidDescrAlarm[1][32] = {"1.3.6.1.2.1.33.1.6.2.1.2"};
 constexpr std::size_t descr_prefix_len = 24;
 
-// The walk's current OID: 46 characters and the terminator.
-constexpr std::size_t oid_text_size = 47;
+// The walk's current OID: room for every OID the SNMP layer carries, so
+// that each step starts from the whole OID of the answer before it.
+constexpr std::size_t oid_text_size = Oid::k_max_printable;
 // The address text of a slot and a community of [UPS_nn].
 constexpr std::size_t address_text_size = 20;
 constexpr std::size_t community_size = sizeof(TIniUps::SNMPGetComm);
@@ -81,11 +82,22 @@ int send_request(PollCall &p, Request kind, const char *oid_text, Vb &answer) {
     return status;
 }
 
-// The answer's OID as dotted text, into a buffer of its own.
-void answer_oid(const Vb &answer, char *to, std::size_t size) {
+// Makes the dotted text the walk's current OID. False, with the current
+// OID unchanged, for a text that is no OID the SNMP layer can carry: a cut
+// or empty OID would lie before the answer it came from, so that every
+// further GET-NEXT would bring back the same row.
+bool take_position(char (&current)[oid_text_size], const char *text) {
+    const std::size_t length = strnlen(text, sizeof current);
+    if (length == sizeof current || !Oid(text, true).valid())
+        return false;
+    std::memcpy(current, text, length + 1);
+    return true;
+}
+
+bool take_answer_position(char (&current)[oid_text_size], const Vb &answer) {
     Oid name;
     answer.get_oid(name);
-    copy_text(to, size, name.get_printable());
+    return take_position(current, name.get_printable());
 }
 
 void trace_answer(const Vb &answer) {
@@ -122,30 +134,40 @@ void alarm_walk(PollCall &p, const char *count_text) {
     if (count == 0)
         return;
 
+    // Without a place to go on from, the further steps could only ask the
+    // same row again: the walk ends where a step has none.
     char current[oid_text_size];
     Vb first;
     int status = send_request(p, Request::get_next, OidRequest[alarm_row], first);
     if (status != SNMP_CLASS_SUCCESS) {
-        // Without an answer there is no place in the table to go on from.
         walk_error(p, 0, OidRequest[alarm_row], status);
         return;
     }
     trace_answer(first);
-    answer_oid(first, current, sizeof current);
-    if (std::strncmp(current, OidDescrAlarm[0], descr_prefix_len) == 0) {
+    Oid first_name;
+    first.get_oid(first_name);
+    if (std::strncmp(first_name.get_printable(), OidDescrAlarm[0], descr_prefix_len) == 0) {
         store(p, alarm_row, first.get_printable_value());
+        if (!take_answer_position(current, first))
+            return;
     } else {
         // An agent that answers with another column of the table (such as
         // upsAlarmId) gives the row's index: its description is read there.
-        std::snprintf(current, sizeof current, "%s.%s", OidDescrAlarm[0],
-                      first.get_printable_value());
+        // A composed OID too long for the buffer is not cut into another
+        // row's; it names no row at all.
+        char descr_oid[oid_text_size];
+        const int length = std::snprintf(descr_oid, sizeof descr_oid, "%s.%s", OidDescrAlarm[0],
+                                         first.get_printable_value());
+        const bool whole = length > 0 && static_cast<std::size_t>(length) < sizeof descr_oid;
         Vb descr;
-        if (send_request(p, Request::get, current, descr) == SNMP_CLASS_SUCCESS) {
+        if (whole && send_request(p, Request::get, descr_oid, descr) == SNMP_CLASS_SUCCESS) {
             trace_answer(descr);
             store(p, alarm_row, descr.get_printable_value());
         } else {
             store(p, alarm_row, "");
         }
+        if (!whole || !take_position(current, descr_oid))
+            return;
     }
 
     for (unsigned step = 1; step < count; ++step) {
@@ -163,7 +185,8 @@ void alarm_walk(PollCall &p, const char *count_text) {
         trace_answer(answer);
         store(p, alarm_row, answer.get_printable_value());
         check_exception(p, answer);
-        answer_oid(answer, current, sizeof current);
+        if (!take_answer_position(current, answer))
+            return;
     }
 }
 

@@ -100,13 +100,18 @@ void get_str(char *dst, int len, const char *prompt) {
 }
 
 std::uint16_t get_int(std::uint16_t min, std::uint16_t max, const char *prompt, const char *error) {
+    // An Escape word leaves the number as the words before it made it: the
+    // lower bound when it comes first, an earlier number out of range (and
+    // so one more question) after one.
+    std::uint16_t value = min;
     for (;;) {
         if (prompt != nullptr)
             std::printf("%s", prompt);
         char word[kWordSize];
-        if (!read_word(word) || word[0] == kEscape)
+        if (!read_word(word))
             return min;
-        const auto value = static_cast<std::uint16_t>(std::strtol(word, nullptr, 10));
+        if (word[0] != kEscape)
+            value = static_cast<std::uint16_t>(std::strtol(word, nullptr, 10));
         if (value >= min && value <= max)
             return value;
         std::printf("\a\n%s\n", or_empty(error));

@@ -88,12 +88,22 @@ void SetProgramDir(const char *program_path) {
 
 void SetAllUserDir() {
     char value[sizeof AllUserDir] = {};
+    // 0 for a variable that is missing or empty; the size a value needs
+    // when it does not fit the buffer, which is then left unread.
     const platform::DWORD length = platform::GetEnvironmentVariableA("allusersprofile", value, sizeof value);
     const std::size_t suffix = sizeof kKervon - 1;
-    if (length == 0 || length >= sizeof value || length + suffix > kDirMax)
-        value[0] = '\0';
-    std::strcpy(AllUserDir, value);
-    std::strcat(AllUserDir, kKervon);
+    if (length >= sizeof value || length + suffix > kDirMax) {
+        // The directory that the variable names does not fit the field, and
+        // any shorter text (the value cut, or "/Kervon/" at the root) would
+        // name another one. Filled to its last byte without a terminator,
+        // the field is a directory text that no path fits: the configuration
+        // loader and the debug log refuse it, so nothing is read or written
+        // anywhere and the start ends as without the main file.
+        std::memset(AllUserDir, '*', sizeof AllUserDir);
+        return;
+    }
+    std::memcpy(AllUserDir, value, length);
+    std::memcpy(AllUserDir + length, kKervon, sizeof kKervon);
 }
 
 void StartServiceA() {

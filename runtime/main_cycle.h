@@ -28,6 +28,7 @@ void StartServiceA();
 void SetProgramDir(const char *program_path);
 
 // The "allusersprofile" value followed by "/Kervon/"; "/Kervon/" alone
-// when the variable is missing or too long to take the suffix in 255
-// characters.
+// when the variable is missing or empty. A value too long to take the
+// suffix in 255 characters leaves every byte of AllUserDir set and no
+// terminator: a directory that nothing is opened in.
 void SetAllUserDir();

@@ -37,9 +37,11 @@ void LoadTerminalServices() {
 
 void FreeLibraryWts() {
     std::lock_guard<std::mutex> lock(g_wts_mutex);
-    if (hlibWts == nullptr)
-        return;
-    platform::FreeLibrary(hlibWts);
+    if (hlibWts != nullptr)
+        platform::FreeLibrary(hlibWts);
+    // The KERNEL32 entry point is looked up even when WTSAPI32 did not
+    // load: the pair is cleared whatever the handle, so that no half of it
+    // outlives the release.
     hlibWts = nullptr;
     lpfnWTSGetActiveConsoleSessionId = nullptr;
     lpfnWTSSendMessage = nullptr;

@@ -27,8 +27,8 @@ extern WTSSendMessageFn lpfnWTSSendMessage;
 // WTSAPI32. A failed load or look-up leaves its pointer null.
 void LoadTerminalServices();
 
-// Unloads WTSAPI32 when it is loaded and clears its handle and both entry
-// points.
+// Unloads WTSAPI32 when it is loaded, and clears its handle and both entry
+// points whether it was loaded or not.
 void FreeLibraryWts();
 
 // Both entry points as one consistent pair (either may be null).

@@ -44,8 +44,9 @@ void beep();
 int getnum(const char *text, std::uint16_t *value);
 
 // Prompts for a number until one within [min, max] is entered, writing the
-// error text after every other one. A word beginning with Escape, and the
-// end of input, give the lower bound.
+// error text after every other one. A word beginning with Escape keeps the
+// number entered before it, so it gives the lower bound only as the first
+// word; the end of input gives the lower bound.
 std::uint16_t get_int(std::uint16_t min, std::uint16_t max, const char *prompt, const char *error);
 
 // Asks the question with the choice text and reads one word: 1 when it

@@ -5,7 +5,9 @@
 
 // Directory of the program path (argument 0) with its trailing '/'.
 extern char ProgramDir[256];
-// The "allusersprofile" environment value followed by "/Kervon/".
+// The "allusersprofile" environment value followed by "/Kervon/". When
+// that does not fit, the field is full and has no terminator: every path
+// built on it is too long, and its readers open nothing.
 extern char AllUserDir[256];
 
 // AllUserDir when the version code is above 5, ProgramDir otherwise.

@@ -2,12 +2,17 @@
 // dotted text or from raw sub-identifiers, printed in dotted form.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 class Oid {
   public:
     static constexpr unsigned long k_max_len = 128;
+    // Bytes that the dotted form of any identifier takes with its
+    // terminator: up to 10 digits for each sub-identifier, and a dot after
+    // each but the last.
+    static constexpr std::size_t k_max_printable = k_max_len * 11;
 
     // An empty, invalid identifier.
     Oid() = default;

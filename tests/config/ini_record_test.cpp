@@ -61,7 +61,7 @@ TEST(IniRecord, KeysTileTheWholeRecord) {
             g_index = static_cast<std::uint8_t>(g);
             for (std::uint8_t section = 0; section < 120 && SectionNames[file][section][0];
                  ++section) {
-                const int group = SectionKeyGroup(file, section);
+                const int group = SectionLineGroup(file, section);
                 ASSERT_GE(group, 0);
                 const bool kept = std::string(SectionNames[file][section]) < "Schedule_16" ||
                                   std::string(SectionNames[file][section]) > "Schedule_19";

@@ -243,6 +243,17 @@ void expect_alarm_id(TDevice &d) {
     evaluated(d, "On Bypass", 0x48);
 }
 
+// Every alarm of the table decoded, those behind its long OIDs included:
+// upsOutputSource 4 (bypass), then alarms 5, 9, 18 and 22.
+void expect_long_alarm_oid(TDevice &d) {
+    online_rows(d);
+    d.PowerFlags = 0x08;
+    d.FaultFlags = 0x0A;
+    d.ModeFlags = 0x08;
+    d.ShutdownFlags = 0x08;
+    evaluated(d, "On Bypass", 0x58);
+}
+
 // Its missing objects read as empty; class 1 fixes the output frequency
 // and takes the bypass values from the input.
 void expect_ptolve(TDevice &d) {
@@ -488,6 +499,7 @@ INSTANTIATE_TEST_SUITE_P(
         // yet every request was answered.
         PollCase{"on_battery_alarms", "on_battery", expect_on_battery, 0, 0, kLost},
         PollCase{"alarm_id_fallback", "alarm_id", expect_alarm_id, 0, 1, kEstablished},
+        PollCase{"long_alarm_oids", "long_alarm_oid", expect_long_alarm_oid, 0, 1, kEstablished},
         PollCase{"ptolve_missing_objects", "ptolve", expect_ptolve, 0, 1, kEstablished},
         PollCase{"zephrola", "zephrola", expect_zephrola, 0, 1, kEstablished},
         PollCase{"class2", "class2", expect_class2, 0, 1, kEstablished},
@@ -775,6 +787,29 @@ INSTANTIATE_TEST_SUITE_P(
         WalkCase{"first_step", 39, " AlarmPresent=0 Oid = 1.3.6.1.2.1.33.1.6.1.0 ", 0},
         WalkCase{"second_step", 40, " AlarmPresent=1 Oid = 1.3.6.1.2.1.33.1.6.2.1.2.1 ", 0x01}),
     [](const ::testing::TestParamInfo<WalkCase> &info) { return std::string(info.param.name); });
+
+// The engine cannot decode an answer naming an OID longer than it carries,
+// so the step that meets it times out and ends the walk there, as a silent
+// agent would: the walk never comes back to one row, and the rows after it
+// are still read.
+TEST_F(SnmpPoll, AnAlarmOidBeyondTheEngineEndsTheWalkAtItsTimeout) {
+    const auto start = Clock::now();
+    const std::uint8_t result = poll("alarm_oid_beyond_engine", agent_address());
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+
+    TDevice expected = preset_record();
+    online_rows(expected);
+    expected.FaultFlags = 0x02; // alarm 5, in the row before the long OID
+    evaluated(expected, "On Line", 0x40);
+    EXPECT_EQ(differences(expected, *record_), "");
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(flag(), 1);
+    EXPECT_EQ(log(), "\n" + std::string(agent_address()) +
+                         " AlarmPresent=1 Oid = 1.3.6.1.2.1.33.1.6.2.1.2.1 " + kTimedOut +
+                         kEstablished);
+    // One time-out: a try and its retry.
+    EXPECT_LT(seconds, 3.5);
+}
 
 TEST_F(SilentUps, PtolveModelFailsSilentlyUntilItsModelIsGone) {
     set_text(record_->UpsModel, "P.TOLVE 3000");

@@ -1,12 +1,21 @@
-// The command line of the real binary: the fatal start without kervon.ini,
+// The command line of the real binary: the fatal start without kervon.ini
+// or with an ALLUSERSPROFILE too long for the data directory,
 // -quit, the hand-over to a service control dispatcher that no service
 // control manager started, the debug log file of -log, and the debug
 // options taken from left to right.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -26,6 +35,136 @@ TEST(CommandLine, WithoutKervonIniShowsTheMessageAndEndsWithCodeTwo) {
     EXPECT_EQ(agent.err(), "Error: Cannot open initialization file!\n");
     EXPECT_EQ(agent.out(), ""); // nothing ran beyond the configuration
 }
+
+// A kervon.ini at "/Kervon/", where an agent without ALLUSERSPROFILE looks
+// for its configuration, for the life of the object. It is made only where
+// there is none, or where an earlier run that did not get to remove it left
+// its own, and removed again; a directory made for it is removed with all
+// that an agent may have written there. Runs in other builds at the same
+// time wait for each other.
+class RootKervonIni {
+  public:
+    explicit RootKervonIni(const std::string &text) {
+        lock_ = ::open("/tmp/oskavelde-root-kervon.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (lock_ >= 0)
+            ::flock(lock_, LOCK_EX);
+        made_dir_ = ::mkdir(kDir, 0755) == 0;
+        const bool present = std::filesystem::exists(kFile);
+        if (!present || read_file_bytes(kFile).rfind(kMark, 0) == 0) {
+            write_file_bytes(kFile, kMark + text);
+            made_file_ = read_file_bytes(kFile) == kMark + text;
+        }
+    }
+    ~RootKervonIni() {
+        if (made_file_)
+            ::unlink(kFile);
+        std::error_code ec;
+        if (made_dir_)
+            std::filesystem::remove_all(kDir, ec);
+        if (lock_ >= 0)
+            ::close(lock_);
+    }
+    RootKervonIni(const RootKervonIni &) = delete;
+    RootKervonIni &operator=(const RootKervonIni &) = delete;
+
+    bool planted() const { return made_file_; }
+
+    static constexpr const char *kDir = "/Kervon";
+    static constexpr const char *kFile = "/Kervon/kervon.ini";
+
+  private:
+    static constexpr const char *kMark = "; left here by the oskavelde tests\r\n";
+    int lock_ = -1;
+    bool made_dir_ = false;
+    bool made_file_ = false;
+};
+
+// The files opened or created in the watched directories, as inotify
+// reports them, each as its directory and name.
+class OpenedFiles {
+  public:
+    OpenedFiles() : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+    ~OpenedFiles() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    OpenedFiles(const OpenedFiles &) = delete;
+    OpenedFiles &operator=(const OpenedFiles &) = delete;
+
+    bool watch(const std::string &dir) {
+        const int wd = fd_ < 0 ? -1 : ::inotify_add_watch(fd_, dir.c_str(), IN_OPEN | IN_CREATE);
+        if (wd >= 0)
+            dirs_[wd] = dir;
+        return wd >= 0;
+    }
+
+    // Everything reported so far, but for the names passed over.
+    std::vector<std::string> take(const std::vector<std::string> &passed_over) {
+        std::vector<std::string> opened;
+        alignas(inotify_event) char buffer[4096];
+        ssize_t n;
+        while ((n = ::read(fd_, buffer, sizeof buffer)) > 0) {
+            for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
+                const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
+                const std::string name = event->len > 0 ? event->name : "";
+                if (std::find(passed_over.begin(), passed_over.end(), name) == passed_over.end())
+                    opened.push_back(dirs_[event->wd] + "/" + name);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        return opened;
+    }
+
+  private:
+    int fd_;
+    std::map<int, std::string> dirs_;
+};
+
+std::string join(const std::vector<std::string> &lines) {
+    std::string text;
+    for (const std::string &line : lines)
+        text += line + "\n";
+    return text;
+}
+
+// An ALLUSERSPROFILE that names a directory whose path with "/Kervon/" does
+// not fit the 255 characters of the data directory, by this many
+// characters: no room for the suffix, or too long even for the buffer the
+// variable is read into.
+class OverlongProfile : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(OverlongProfile, EndsAsWithoutKervonIniAndOpensNothingAnywhere) {
+    // A configuration that, read from anywhere, would make the agent run
+    // and write its debug log there.
+    const std::string runs = "[System]\r\nDebugLog=1\r\nDebugMode=0\r\n[Network]\r\nPort=4\r\n";
+    RootKervonIni root(runs);
+    AgentProcess agent;
+    ScratchDir scm;
+    const std::string named = make_directory_of_length(agent.dir().path(), GetParam());
+    std::filesystem::create_directory(named + "/Kervon");
+    write_file_bytes(named + "/Kervon/kervon.ini", runs);
+    write_file_bytes(agent.dir().file("kervon.ini"), runs); // the current directory
+    agent.write_ini(runs);
+    agent.set_environment("ALLUSERSPROFILE", named);
+    agent.set_environment("OSKAVELDE_SCM_DIR", scm.path());
+
+    OpenedFiles opened;
+    ASSERT_TRUE(opened.watch(agent.dir().path()));
+    ASSERT_TRUE(opened.watch(agent.dir().file("Kervon")));
+    ASSERT_TRUE(opened.watch(named + "/Kervon"));
+    if (root.planted()) {
+        ASSERT_TRUE(opened.watch(RootKervonIni::kDir));
+    }
+    ASSERT_TRUE(agent.start({"-log"}));
+    EXPECT_EQ(agent.wait_exit(10s), 2);
+    EXPECT_EQ(agent.err(), "Error: Cannot open initialization file!\n");
+    EXPECT_EQ(agent.out(), "");
+    // Only the start's own output files, opened for the agent before it runs.
+    EXPECT_EQ(join(opened.take({"stdout.txt", "stderr.txt"})), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, OverlongProfile, ::testing::Values(248u, 255u, 256u, 300u),
+                         [](const auto &info) { return "Length" + std::to_string(info.param); });
 
 TEST(CommandLine, QuitRunsTheStopRoutineIntoTheLogOfTheCurrentDirectory) {
     AgentProcess agent;

@@ -217,6 +217,8 @@ INSTANTIATE_TEST_SUITE_P(
                       IntCase{"ZeroAndWordsThenIn", "0 abc 7", 7, 2},
                       IntCase{"Wraps16Bits", "65537\n", 1, 0},
                       IntCase{"EscapeGivesLowerBound", "\x1b\n5\n", 1, 0},
+                      // An Escape word keeps the number before it, which was out of range.
+                      IntCase{"EscapeAfterOutOfRangeAsksAgain", "11\n\x1b\n5\n", 5, 2},
                       IntCase{"EndOfInputGivesLowerBound", "", 1, 0},
                       IntCase{"EndAfterErrorGivesLowerBound", "11\n", 1, 1},
                       // A word longer than 199 characters is cut and the rest of it dropped,

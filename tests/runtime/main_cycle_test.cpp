@@ -5,9 +5,11 @@
 
 #include <stdlib.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 
+#include "config/ini_load.h"
 #include "platform/thread.h"
 #include "platform/thread_create.h"
 #include "platform/wait.h"
@@ -48,31 +50,58 @@ struct ProfileCase {
     const char *name;
     bool set;
     std::string value;
+    // Empty: the value names a directory too long for the field.
     std::string dir;
 };
 
+void PrintTo(const ProfileCase &c, std::ostream *os) { *os << c.name; }
+
 class AllUserDirOf : public ::testing::TestWithParam<ProfileCase> {
   protected:
-    void TearDown() override { ::unsetenv("ALLUSERSPROFILE"); }
+    void TearDown() override {
+        ::unsetenv("ALLUSERSPROFILE");
+        bDebugLog = 0;
+        AllUserDir[0] = '\0';
+    }
 };
 
-TEST_P(AllUserDirOf, IsTheProfileWithKervon) {
+TEST_P(AllUserDirOf, IsTheProfileWithKervonOrNoDirectoryAtAll) {
     const ProfileCase &c = GetParam();
     if (c.set)
         ::setenv("ALLUSERSPROFILE", c.value.c_str(), 1);
     else
         ::unsetenv("ALLUSERSPROFILE");
     SetAllUserDir();
-    EXPECT_EQ(std::string(AllUserDir), c.dir);
+    if (!c.dir.empty()) {
+        EXPECT_EQ(std::string(AllUserDir), c.dir);
+        return;
+    }
+    // Neither "/Kervon/" nor a cut value, nor the current directory an
+    // empty text would mean: no file at all is opened.
+    EXPECT_EQ(std::memchr(AllUserDir, '\0', sizeof AllUserDir), nullptr);
+    ScratchDir cwd;
+    write_file_bytes(cwd.file("kervon.ini"), "[System]\r\nDebugLog=1\r\n");
+    const auto before = std::filesystem::current_path();
+    std::filesystem::current_path(cwd.path());
+    const int loaded = LoadINI();
+    bDebugLog = 1;
+    printfc("\nnowhere");
+    std::filesystem::current_path(before);
+    EXPECT_EQ(loaded, 1);
+    EXPECT_FALSE(std::filesystem::exists(cwd.file("debugsnmp.log")));
 }
 
+// "/Kervon/" takes 8 of the field's 255 characters; a value of 256 or more
+// does not fit the buffer it is read into.
 INSTANTIATE_TEST_SUITE_P(
     Profiles, AllUserDirOf,
     ::testing::Values(ProfileCase{"Set", true, "/srv/data", "/srv/data/Kervon/"},
                       ProfileCase{"Missing", false, "", "/Kervon/"}, ProfileCase{"Empty", true, "", "/Kervon/"},
                       ProfileCase{"Longest", true, std::string(247, 'p'), std::string(247, 'p') + "/Kervon/"},
-                      ProfileCase{"NoRoomForKervon", true, std::string(248, 'p'), "/Kervon/"},
-                      ProfileCase{"TooLong", true, std::string(300, 'p'), "/Kervon/"}),
+                      ProfileCase{"NoRoomForKervon", true, std::string(248, 'p'), ""},
+                      ProfileCase{"LongestInTheBuffer", true, std::string(255, 'p'), ""},
+                      ProfileCase{"LongerThanTheBuffer", true, std::string(256, 'p'), ""},
+                      ProfileCase{"FarTooLong", true, std::string(300, 'p'), ""}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // Command-line switches and [System] values, and the switches the main

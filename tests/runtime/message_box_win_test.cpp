@@ -81,9 +81,19 @@ TEST(TerminalServicesLoad, NoLookUpBeforeWindowsXp) {
     platform::reset_reported_version();
 }
 
-TEST(TerminalServicesLoad, UnloadingClearsTheHandleAndBothEntryPoints) {
+// The KERNEL32 look-up does not depend on WTSAPI32, so the entry points can
+// be set while the handle is null (the library did not load, or was let go
+// elsewhere): they are cleared all the same.
+class TerminalServicesUnload : public ::testing::TestWithParam<bool> {};
+
+TEST_P(TerminalServicesUnload, ClearsTheHandleAndBothEntryPoints) {
+    const bool handle_set = GetParam();
     LoadTerminalServices();
     ASSERT_NE(hlibWts, nullptr);
+    if (!handle_set) {
+        platform::FreeLibrary(hlibWts);
+        hlibWts = nullptr;
+    }
     WTSGetActiveConsoleSessionIdFn session = nullptr;
     WTSSendMessageFn send = nullptr;
     TerminalServicesEntries(&session, &send);
@@ -94,5 +104,8 @@ TEST(TerminalServicesLoad, UnloadingClearsTheHandleAndBothEntryPoints) {
     EXPECT_TRUE(terminal_services_released());
     EXPECT_EQ(platform::GetModuleHandleA("WTSAPI32.DLL"), nullptr);
 }
+
+INSTANTIATE_TEST_SUITE_P(Handles, TerminalServicesUnload, ::testing::Values(true, false),
+                         [](const auto &info) { return std::string(info.param ? "Loaded" : "HandleAlreadyNull"); });
 
 } // namespace

@@ -24,3 +24,8 @@ std::string read_file_bytes(const std::string &path);
 
 // Writes the bytes as the file's whole content.
 void write_file_bytes(const std::string &path, const std::string &bytes);
+
+// Creates nested directories below base whose path, without a trailing
+// '/', has exactly length characters (more than base and its '/'), and
+// returns that path.
+std::string make_directory_of_length(const std::string &base, std::size_t length);
