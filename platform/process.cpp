@@ -23,10 +23,12 @@ namespace {
 // caller for ever.
 constexpr int kMaxReadings = 16;
 
-// Gives every listed thread the nice value; 0 when none needed it, 1 when
-// some did, or an errno value.
-int set_listed_threads(DIR *tasks, int nice) {
-    int outcome = 0;
+// Gives every listed thread the nice value; true when some thread needed
+// it. error is the errno value of a thread that could not be given it,
+// else 0.
+bool set_listed_threads(DIR *tasks, int nice, int &error) {
+    bool changed = false;
+    error = 0;
     while (const dirent *entry = ::readdir(tasks)) {
         char *end = nullptr;
         const long tid = std::strtol(entry->d_name, &end, 10);
@@ -38,11 +40,11 @@ int set_listed_threads(DIR *tasks, int nice) {
         if (errno != 0 || now == nice)
             continue; // ended since the listing, or already there
         if (::setpriority(PRIO_PROCESS, id, nice) == 0)
-            outcome = outcome == 0 ? 1 : outcome;
+            changed = true;
         else if (errno != ESRCH)
-            outcome = errno;
+            error = errno;
     }
-    return outcome;
+    return changed;
 }
 
 // 0 done, else an errno value.
@@ -51,10 +53,11 @@ int set_process_nice(int nice) {
         DIR *tasks = ::opendir("/proc/self/task");
         if (tasks == nullptr) // without /proc, at least the calling thread
             return ::setpriority(PRIO_PROCESS, 0, nice) == 0 ? 0 : errno;
-        const int outcome = set_listed_threads(tasks, nice);
+        int error = 0;
+        const bool changed = set_listed_threads(tasks, nice, error);
         ::closedir(tasks);
-        if (outcome != 1)
-            return outcome;
+        if (error != 0 || !changed)
+            return error;
     }
     return 0;
 }
