@@ -11,7 +11,8 @@ constexpr DWORD NORMAL_PRIORITY_CLASS = 0x00000020;
 // CloseHandle.
 HANDLE GetCurrentProcess();
 
-// The normal class sets the process's nice value to 0. FALSE with
+// The normal class sets the nice value of every thread of the process to
+// 0, those started before the call included. FALSE with
 // ERROR_INVALID_HANDLE for any handle but GetCurrentProcess(), with
 // ERROR_INVALID_PARAMETER for the other classes, which the agent never
 // asks for, and with ERROR_ACCESS_DENIED when the process may not lower

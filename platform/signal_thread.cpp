@@ -1,6 +1,8 @@
 // The signal thread: a pipe carries each console signal from its
 // handler, which only writes the signal number, to a thread that starts
-// one detached thread per event.
+// one detached thread per event. The pipe never lies on a standard
+// descriptor (the start-up code fills those), so console writes cannot
+// reach it.
 #include "platform/signal_thread.h"
 
 #include <fcntl.h>
@@ -52,12 +54,18 @@ bool start_detached(void *(*routine)(void *), void *arg) {
     return rc == 0;
 }
 
-void *run_event(void *arg) {
-    // The signal number travels in the pointer's value.
-    const int native = static_cast<int>(reinterpret_cast<std::intptr_t>(arg));
+// The signal's entry of kSignals, or null for a byte that is none of
+// them.
+const SignalEvent *signal_event(unsigned char byte) {
     for (const SignalEvent &s : kSignals)
-        if (s.native == native)
-            console_event(s.event, native);
+        if (s.native == byte)
+            return &s;
+    return nullptr;
+}
+
+void *run_event(void *arg) {
+    const auto *s = static_cast<const SignalEvent *>(arg);
+    console_event(s->event, s->native);
     return nullptr;
 }
 
@@ -69,7 +77,12 @@ void *signal_loop(void *) {
             continue;
         if (n != 1)
             return nullptr;
-        void *arg = reinterpret_cast<void *>(static_cast<std::intptr_t>(byte));
+        // Only the handlers write here; a byte that is not one of their
+        // signals did not come from them and starts nothing.
+        const SignalEvent *s = signal_event(byte);
+        if (s == nullptr)
+            continue;
+        void *arg = const_cast<SignalEvent *>(s);
         // Without a thread for the event, it is taken on this one rather
         // than lost.
         if (!start_detached(run_event, arg))

@@ -1,12 +1,15 @@
 // Text-mode streams on top of stdio: a cookie stream over the binary file
-// translates line ends on the way in and out.
+// translates line ends on the way in and out. The open that does not
+// follow a link goes through open(2) with O_NOFOLLOW and fdopen.
 #include "platform/text_file.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
+#include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -65,9 +68,39 @@ int text_close(void *cookie) {
     return rc;
 }
 
-} // namespace
+// The open(2) flags of an fopen mode, or -1 for one it does not take.
+int open_flags(const std::string &mode) {
+    const int access = mode.find('+') != std::string::npos ? O_RDWR : -1;
+    switch (mode.empty() ? '\0' : mode[0]) {
+    case 'r': return access < 0 ? O_RDONLY : access;
+    case 'w': return (access < 0 ? O_WRONLY : access) | O_CREAT | O_TRUNC;
+    case 'a': return (access < 0 ? O_WRONLY : access) | O_CREAT | O_APPEND;
+    default: return -1;
+    }
+}
 
-std::FILE *fopen(const char *path, const char *mode) {
+// The binary stream under the file, through a symbolic link or not.
+std::FILE *open_raw(const char *path, const std::string &mode, bool follow) {
+    if (follow)
+        return std::fopen(path, mode.c_str());
+    const int flags = open_flags(mode);
+    if (flags < 0) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    const int fd = ::open(path, flags | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    std::FILE *raw = ::fdopen(fd, mode.c_str());
+    if (raw == nullptr) {
+        const int err = errno;
+        ::close(fd);
+        errno = err;
+    }
+    return raw;
+}
+
+std::FILE *open_stream(const char *path, const char *mode, bool follow) {
     if (path == nullptr || mode == nullptr) {
         errno = EINVAL;
         return nullptr;
@@ -75,7 +108,7 @@ std::FILE *fopen(const char *path, const char *mode) {
     // A directory opens for reading on Linux and only the reads fail; the
     // run-time this stands in for refuses it at the open.
     struct stat st {};
-    if (::stat(path, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if ((follow ? ::stat(path, &st) : ::lstat(path, &st)) == 0 && S_ISDIR(st.st_mode)) {
         errno = EISDIR;
         return nullptr;
     }
@@ -88,9 +121,8 @@ std::FILE *fopen(const char *path, const char *mode) {
             raw_mode += *p;
     }
     if (!text)
-        return std::fopen(path, raw_mode.c_str());
-    std::string bin_mode = raw_mode + "b";
-    std::FILE *raw = std::fopen(path, bin_mode.c_str());
+        return open_raw(path, raw_mode, follow);
+    std::FILE *raw = open_raw(path, raw_mode + "b", follow);
     if (raw == nullptr)
         return nullptr;
     auto *cookie = new TextCookie{raw, false};
@@ -105,5 +137,11 @@ std::FILE *fopen(const char *path, const char *mode) {
     }
     return stream;
 }
+
+} // namespace
+
+std::FILE *fopen(const char *path, const char *mode) { return open_stream(path, mode, true); }
+
+std::FILE *fopen_nofollow(const char *path, const char *mode) { return open_stream(path, mode, false); }
 
 } // namespace platform

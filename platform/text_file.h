@@ -1,7 +1,8 @@
 // Buffered file streams with the run-time library's text mode: a mode that
 // holds 't' reads with every CR byte dropped and the first 0x1A byte taken
 // as the end of the file, and writes every LF as CR LF. Without 't' the
-// stream is the plain binary stream of the C library.
+// stream is the plain binary stream of the C library. A variant of the open
+// does not go through a symbolic link.
 #pragma once
 
 #include <cstdio>
@@ -10,5 +11,11 @@ namespace platform {
 
 // Same modes as fopen, plus 't'. Returns null on failure with errno set.
 std::FILE *fopen(const char *path, const char *mode);
+
+// The same, except that a symbolic link in place of the file is never
+// followed: the open fails with ELOOP, and nothing is created or written
+// where the link points. For files in directories that other users may
+// write. The modes are those of fopen that begin with 'r', 'w' or 'a'.
+std::FILE *fopen_nofollow(const char *path, const char *mode);
 
 } // namespace platform

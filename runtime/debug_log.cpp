@@ -3,7 +3,11 @@
 // directory, as the switches say; the file is opened, appended to and
 // closed for each message, so that what is written stands in the file at
 // once, and created open to everyone, so that any user's tools can read
-// and clear it.
+// and clear it. The log lies in the data directory or, before the main
+// cycle has set that, in the current directory; either may be writable by
+// other users, so a symbolic link in the log's place is never followed:
+// the message is then lost for the file, as for any file that cannot be
+// written, and the agent does not write where the link points.
 #include "shared/debug_log.h"
 
 #include <cstdio>
@@ -49,7 +53,9 @@ bool log_path(char (&path)[kMaxPath + 1]) {
 
 // Creates the missing log file with full access for everyone. The handle
 // is closed at once whatever the outcome: a creation that fails (another
-// thread or process was first, or the directory is missing) is no error.
+// thread or process was first, the directory is missing, or a link stands
+// in the file's place, which an exclusive creation never goes through) is
+// no error.
 void create_open_file(const char *path) {
     platform::SECURITY_DESCRIPTOR descriptor;
     platform::InitializeSecurityDescriptor(&descriptor, platform::SECURITY_DESCRIPTOR_REVISION);
@@ -66,9 +72,9 @@ void append_to_file(const char *text, std::size_t len) {
         return;
     if (platform::_access(path, 0) != 0)
         create_open_file(path);
-    std::FILE *file = platform::fopen(path, "a+t");
+    std::FILE *file = platform::fopen_nofollow(path, "a+t");
     if (file == nullptr)
-        file = platform::fopen(path, "w+t");
+        file = platform::fopen_nofollow(path, "w+t");
     if (file == nullptr)
         return;
     std::fwrite(text, 1, len, file);

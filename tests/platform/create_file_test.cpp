@@ -1,7 +1,9 @@
 // File creation: the dispositions of CreateFileA, the mode of a file
-// created open to everyone whatever the umask, and handle closing.
+// created open to everyone whatever the umask, a creation that never goes
+// through a link, and handle closing.
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -136,6 +138,29 @@ TEST_F(CreateFileTest, MissingDirectoryFails) {
                                     platform::CREATE_NEW, platform::FILE_ATTRIBUTE_NORMAL, nullptr),
               platform::INVALID_HANDLE_VALUE);
     EXPECT_EQ(platform::GetLastError(), platform::ERROR_FILE_NOT_FOUND);
+}
+
+// The debug log's creation: a link planted in the file's place, whether it
+// points at a file or at nothing, makes the creation fail as for any
+// existing file, and nothing appears or changes where it points.
+TEST_F(CreateFileTest, CreateNewDoesNotGoThroughALink) {
+    OpenAttributes open;
+    const std::string file = dir_.file("file");
+    const std::string nothing = dir_.file("nothing");
+    write_file_bytes(file, "kept");
+    for (const std::string &target : {file, nothing}) {
+        const std::string link = dir_.file("link");
+        std::filesystem::remove(link);
+        std::filesystem::create_symlink(target, link);
+        EXPECT_EQ(platform::CreateFileA(link.c_str(), platform::FILE_ALL_ACCESS, 0, &open.attributes,
+                                        platform::CREATE_NEW, platform::FILE_ATTRIBUTE_NORMAL, nullptr),
+                  platform::INVALID_HANDLE_VALUE)
+            << target;
+        EXPECT_EQ(platform::GetLastError(), platform::ERROR_FILE_EXISTS) << target;
+    }
+    EXPECT_EQ(read_file_bytes(file), "kept");
+    EXPECT_EQ(mode_of(file), 0600u);
+    EXPECT_FALSE(exists(nothing));
 }
 
 TEST(Security, OnlyPresentNullAccessListGrantsEveryone) {

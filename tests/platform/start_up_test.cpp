@@ -1,8 +1,11 @@
 // The start-up code: the argument list as the entry sees it, the entry's
-// result as the exit code, and writes to a closed pipe that fail instead
-// of ending the process.
+// result as the exit code, writes to a closed pipe that fail instead of
+// ending the process, and closed standard descriptors taken by /dev/null
+// before the entry opens anything.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -32,6 +35,25 @@ int entry_writing_to_a_closed_pipe() {
     return n < 0 && err == EPIPE ? 0 : 2;
 }
 
+bool is_dev_null(int fd) {
+    struct stat null_st{};
+    struct stat st{};
+    return ::stat("/dev/null", &null_st) == 0 && ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) &&
+           st.st_rdev == null_st.st_rdev;
+}
+
+// 0 when the three standard descriptors are /dev/null and a pipe opened
+// now lies above them.
+int entry_checking_standard_descriptors() {
+    for (int fd = 0; fd <= 2; ++fd)
+        if (!is_dev_null(fd))
+            return 10 + fd;
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return 3;
+    return fds[0] > 2 && fds[1] > 2 ? 0 : 4;
+}
+
 TEST(StartUp, RunsTheEntryWithTheArgumentsAndReturnsItsResult) {
     char program[] = "/opt/osk/oskavelde";
     char option[] = "-debug";
@@ -50,6 +72,21 @@ TEST(StartUp, ABrokenPipeIsAWriteErrorNotTheEndOfTheProcess) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(std::exit(platform::StartUp(1, argv, entry_writing_to_a_closed_pipe)),
                 ::testing::ExitedWithCode(0), "");
+}
+
+TEST(StartUp, ClosedStandardDescriptorsAreOpenedOnDevNull) {
+    char program[] = "oskavelde";
+    char *argv[] = {program, nullptr};
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // Standard error is closed too, so the exit code carries the outcome.
+    EXPECT_EXIT(
+        {
+            ::close(0);
+            ::close(1);
+            ::close(2);
+            std::exit(platform::StartUp(1, argv, entry_checking_standard_descriptors));
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(StartUp, NoArgumentListBeforeItIsSet) {

@@ -1,7 +1,11 @@
 // Text-mode streams: CR dropped and 0x1A taken as the end when reading,
-// LF written as CR LF; binary streams left alone.
+// LF written as CR LF; binary streams left alone; the open that refuses
+// to go through a symbolic link in the file's place.
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -144,5 +148,64 @@ TEST(TextFile, FailuresReturnNullWithErrno) {
     EXPECT_EQ(errno, EISDIR);
     EXPECT_EQ(platform::fopen(dir.path().c_str(), "r"), nullptr);
 }
+
+TEST(TextFileNoFollow, OpensAPlainFileAsFopenDoes) {
+    ScratchDir dir;
+    const std::string path = dir.file("log");
+    for (const char *mode : {"a+t", "a+t", "w+t", "a"}) {
+        std::FILE *f = platform::fopen_nofollow(path.c_str(), mode);
+        ASSERT_NE(f, nullptr) << mode;
+        std::fputs("x\n", f);
+        EXPECT_EQ(std::fclose(f), 0);
+    }
+    EXPECT_EQ(read_file_bytes(path), "x\r\nx\n");
+    std::FILE *f = platform::fopen_nofollow(path.c_str(), "rt");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(read_all(f), "x\nx\n");
+    std::fclose(f);
+    errno = 0;
+    EXPECT_EQ(platform::fopen_nofollow(dir.path().c_str(), "a+t"), nullptr);
+    EXPECT_EQ(errno, EISDIR);
+    EXPECT_EQ(platform::fopen_nofollow(path.c_str(), "x"), nullptr);
+    EXPECT_EQ(platform::fopen_nofollow(nullptr, "a+t"), nullptr);
+}
+
+struct LinkCase {
+    const char *name;
+    bool target_exists;
+};
+
+class TextFileNoFollowLink : public ::testing::TestWithParam<LinkCase> {};
+
+// Neither the open nor a creation goes through the link: the target keeps
+// its content, or stays missing, in every mode.
+TEST_P(TextFileNoFollowLink, RefusesTheLinkAndLeavesItsTargetAlone) {
+    ScratchDir dir;
+    const std::string target = dir.file("target");
+    const std::string link = dir.file("log");
+    if (GetParam().target_exists)
+        write_file_bytes(target, "kept");
+    std::filesystem::create_symlink(target, link);
+    for (const char *mode : {"a+t", "w+t", "rt", "a", "w", "r+"}) {
+        errno = 0;
+        std::FILE *f = platform::fopen_nofollow(link.c_str(), mode);
+        EXPECT_EQ(f, nullptr) << mode;
+        EXPECT_EQ(errno, ELOOP) << mode;
+        if (f != nullptr) {
+            std::fputs("written", f);
+            std::fclose(f);
+        }
+    }
+    std::error_code ec;
+    EXPECT_EQ(std::filesystem::exists(target, ec), GetParam().target_exists);
+    if (GetParam().target_exists) {
+        EXPECT_EQ(read_file_bytes(target), "kept");
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(link, ec));
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, TextFileNoFollowLink,
+                         ::testing::Values(LinkCase{"ToAFile", true}, LinkCase{"ToNothing", false}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -2,8 +2,9 @@
 // tests: a data directory of its own (ALLUSERSPROFILE pointing at a fresh
 // folder with a Kervon/ subfolder), a service control manager state
 // directory of its own (OSKAVELDE_SCM_DIR, the folder's scm/ unless a test
-// gives another), standard output and standard error caught in files,
-// signals, and the exit status with a time limit.
+// gives another), standard output and standard error caught in files (or
+// all three standard streams closed), signals, and the exit status with a
+// time limit.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -62,6 +63,10 @@ class AgentProcess {
         extra_env_.push_back(name + "=" + value);
     }
 
+    // The next start runs the process with standard input, output and error
+    // closed, as some supervisors start daemons; out() and err() are empty.
+    void close_standard_streams() { closed_streams_ = true; }
+
     // Starts the binary with the arguments; false when it cannot be started.
     bool start(const std::vector<std::string> &args) {
         std::vector<std::string> extra{"ALLUSERSPROFILE=" + dir_.path(), "OSKAVELDE_SCM_DIR=" + dir_.file("scm")};
@@ -110,10 +115,15 @@ class AgentProcess {
 
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, dir_.file("stdout.txt").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, dir_.file("stderr.txt").c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (closed_streams_) {
+            for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+                posix_spawn_file_actions_addclose(&actions, fd);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, dir_.file("stdout.txt").c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, dir_.file("stderr.txt").c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        }
         posix_spawn_file_actions_addchdir_np(&actions, dir_.path().c_str());
         started_ = Clock::now();
         const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), env.data());
@@ -190,6 +200,7 @@ class AgentProcess {
     ScratchDir dir_;
     std::vector<std::string> extra_env_;
     std::string program_;
+    bool closed_streams_ = false;
     pid_t pid_ = -1;
     Clock::time_point started_{};
     Clock::time_point ended_{};

@@ -123,13 +123,12 @@ class AgentWithUps : public ::testing::Test {
     }
 
     bool wait_for_count(const std::string &text, std::size_t count, std::chrono::milliseconds limit) const {
-        const auto until = AgentProcess::Clock::now() + limit;
-        while (AgentProcess::Clock::now() < until) {
-            if (occurrences(agent_.out(), text) >= count)
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
+        return wait_for_count_in([this] { return agent_.out(); }, text, count, limit);
+    }
+
+    // The same in the debug log file, for a run whose console goes nowhere.
+    bool wait_for_log_count(const std::string &text, std::size_t count, std::chrono::milliseconds limit) const {
+        return wait_for_count_in([this] { return agent_.log(); }, text, count, limit);
     }
 
     static std::size_t occurrences(const std::string &text, const std::string &what) {
@@ -157,6 +156,18 @@ class AgentWithUps : public ::testing::Test {
     std::uint16_t client_port_ = 0;
 
   private:
+    template <typename Read>
+    static bool wait_for_count_in(Read read, const std::string &text, std::size_t count,
+                                  std::chrono::milliseconds limit) {
+        const auto until = AgentProcess::Clock::now() + limit;
+        while (AgentProcess::Clock::now() < until) {
+            if (occurrences(read(), text) >= count)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    }
+
     static inline LoopbackLease *lease_ = nullptr;
     static inline SnmpSimulator *simulator_ = nullptr;
     static inline ScratchDir *data_ = nullptr;
