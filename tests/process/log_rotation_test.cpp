@@ -1,0 +1,129 @@
+// The debug log rotated by logrotate while the agent runs with file
+// output, with the stanza that README.md gives (read from it, so the two
+// cannot drift apart): the rename leaves the rotated file as it was, the
+// agent's next messages land in a fresh debugsnmp.log, and the two files
+// together hold every message the console got, in order.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "server/protocol.h"
+#include "tests/process/agent_with_ups.h"
+#include "tests/process/debug_lines.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::uint16_t kDevice = 36;
+constexpr const char *kStanzaHead = "    # /etc/logrotate.d/oskavelde";
+constexpr const char *kReadmeLogPath = "/var/lib/oskavelde/Kervon/debugsnmp.log";
+
+// The indented block of README.md that starts with the stanza's file name,
+// without its indent; empty when README.md holds none.
+std::string readme_stanza() {
+    const std::string readme = read_file_bytes(std::string(OSK_SOURCE_DIR) + "/README.md");
+    std::size_t at = readme.find(std::string(kStanzaHead) + "\n");
+    if (at == std::string::npos)
+        return {};
+    std::string stanza;
+    while (at < readme.size() && readme.compare(at, 4, "    ") == 0) {
+        const std::size_t end = readme.find('\n', at);
+        const std::size_t next = end == std::string::npos ? readme.size() : end + 1;
+        stanza += readme.substr(at + 4, next - at - 4);
+        at = next;
+    }
+    return stanza;
+}
+
+// Runs the command and returns its exit code, its output (standard error
+// included) in output.
+int run_command(const std::string &command, std::string &output) {
+    FILE *pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr)
+        return -1;
+    char buffer[4096];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        output.append(buffer, got);
+    const int status = ::pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The file's text as the console got it: the file writes each line feed
+// as CR LF.
+std::string as_console(const std::string &file) {
+    std::string text;
+    for (std::size_t i = 0; i < file.size(); ++i)
+        if (!(file[i] == '\r' && i + 1 < file.size() && file[i + 1] == '\n'))
+            text += file[i];
+    return text;
+}
+
+long file_size(const std::string &path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
+}
+
+class LogRotation : public osktest::AgentWithUps {};
+
+TEST_F(LogRotation, ReadmeStanzaRotatesWithoutLosingOrMisplacingAMessage) {
+    std::string stanza = readme_stanza();
+    ASSERT_FALSE(stanza.empty()) << "README.md holds no block starting with \"" << kStanzaHead
+                                 << "\"";
+    const std::size_t path_at = stanza.find(kReadmeLogPath);
+    ASSERT_NE(path_at, std::string::npos) << stanza;
+    const std::string log = agent_.data_file("debugsnmp.log");
+    const std::string rotated = log + ".1";
+    stanza.replace(path_at, std::string(kReadmeLogPath).size(), log);
+    const std::string conf = agent_.dir().file("logrotate.conf");
+    write_file_bytes(conf, stanza);
+
+    start_agent(ini("", {{1, "UPS hall", "BRAXO1-VEGA3000", 5, ups_address(), "online", kDevice}}),
+                1, {"-log"});
+
+    // Requests under way while the file is renamed: the network thread
+    // writes their lines as logrotate runs.
+    for (int i = 0; i < 6; ++i)
+        client_.send(client_port_, request_datagram(GET_STATUS, kDevice));
+    std::string output;
+    const std::string command =
+        std::string(::access("/usr/sbin/logrotate", X_OK) == 0 ? "/usr/sbin/logrotate"
+                                                               : "logrotate") +
+        " -f -s " + agent_.dir().file("logrotate.state") + " " + conf;
+    ASSERT_EQ(run_command(command, output), 0) << command << "\n" << output;
+    EXPECT_EQ(client_.receive_all(1500).size(), 6u) << agent_.out();
+    // A message whose open came just before the rename may still end in
+    // the rotated file; past this pause nothing may.
+    std::this_thread::sleep_for(300ms);
+    const long rotated_size = file_size(rotated);
+    ASSERT_GT(rotated_size, 0) << output;
+
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(request(GET_STATUS, kDevice).size(), 1u) << agent_.out();
+    const std::size_t polls = occurrences(agent_.out(), "RESP Dev:01");
+    ASSERT_TRUE(wait_for_count("RESP Dev:01", polls + 1, 60s)) << agent_.out();
+    agent_.signal(SIGINT);
+    ASSERT_EQ(agent_.wait_exit(30s), 0) << agent_.out() << agent_.err();
+
+    EXPECT_EQ(file_size(rotated), rotated_size)
+        << "written into the rotated file after the rotation";
+    const std::string fresh = read_file_bytes(log);
+    const auto fresh_lines = osktest::debug_lines(fresh);
+    EXPECT_GE(osktest::lines_with(fresh_lines, "Receive RQ UDP GET_STATUS packet"), 3u) << fresh;
+    EXPECT_GE(osktest::lines_with(fresh_lines, "RESP Dev:01"), 1u) << fresh;
+    EXPECT_EQ(osktest::lines_with(fresh_lines, "StopService-end"), 1u) << fresh;
+    EXPECT_EQ(osktest::lines_with(fresh_lines, "Detected system: "), 0u) << fresh;
+    // Nothing lost, nothing twice, nothing out of order.
+    EXPECT_EQ(as_console(read_file_bytes(rotated) + fresh), agent_.out());
+}
+
+} // namespace
