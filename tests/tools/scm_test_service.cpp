@@ -26,6 +26,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "platform/event.h"
 #include "platform/service_dispatcher.h"
@@ -45,10 +46,20 @@ std::atomic<platform::DWORD> g_seen{0};
 platform::HANDLE g_stop_asked = nullptr;
 platform::HANDLE g_never = nullptr;
 char g_name[300] = {};
+// The handler (on the dispatcher's thread) and the service's own thread
+// both change and report the status; a stop left pending is finished by
+// the service thread while the handler may still be reporting.
+std::mutex g_status_lock;
 
 void report() {
+    std::lock_guard<std::mutex> lock(g_status_lock);
     g_status.dwServiceSpecificExitCode = g_seen;
     platform::SetServiceStatus(g_handle, &g_status);
+}
+
+void set_state(platform::DWORD state) {
+    std::lock_guard<std::mutex> lock(g_status_lock);
+    g_status.dwCurrentState = state;
 }
 
 platform::DWORD handler(platform::DWORD control, platform::DWORD, platform::LPVOID,
@@ -60,12 +71,12 @@ platform::DWORD handler(platform::DWORD control, platform::DWORD, platform::LPVO
     switch (control) {
     case platform::SERVICE_CONTROL_STOP:
         if (g_after_pending != 0) {
-            g_status.dwCurrentState = platform::SERVICE_STOP_PENDING;
+            set_state(platform::SERVICE_STOP_PENDING);
             platform::SetEvent(g_stop_asked);
             break;
         }
         platform::Sleep(g_stop_delay);
-        g_status.dwCurrentState = platform::SERVICE_STOPPED;
+        set_state(platform::SERVICE_STOPPED);
         break;
     case 200:
         ::_exit(3);
@@ -84,19 +95,22 @@ void service_main(platform::DWORD, platform::LPSTR *) {
     g_handle = platform::RegisterServiceCtrlHandlerExA(g_name, handler, nullptr);
     if (g_handle == nullptr)
         return;
-    g_status = platform::SERVICE_STATUS{platform::SERVICE_WIN32_OWN_PROCESS,
-                                        platform::SERVICE_RUNNING,
-                                        platform::SERVICE_ACCEPT_STOP,
-                                        0,
-                                        0,
-                                        0,
-                                        0};
+    {
+        std::lock_guard<std::mutex> lock(g_status_lock);
+        g_status = platform::SERVICE_STATUS{platform::SERVICE_WIN32_OWN_PROCESS,
+                                            platform::SERVICE_RUNNING,
+                                            platform::SERVICE_ACCEPT_STOP,
+                                            0,
+                                            0,
+                                            0,
+                                            0};
+    }
     report();
     // The service's work: nothing until the process ends, or the end of a
     // stop that it left pending.
     platform::WaitForSingleObject(g_stop_asked, platform::INFINITE);
     platform::Sleep(g_stop_delay);
-    g_status.dwCurrentState = g_after_pending;
+    set_state(g_after_pending);
     report();
     platform::WaitForSingleObject(g_never, platform::INFINITE);
 }
