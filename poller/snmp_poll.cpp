@@ -138,16 +138,16 @@ void alarm_walk(PollCall &p, const char *count_text) {
     // same row again: the walk ends where a step has none.
     char current[oid_text_size];
     Vb first;
-    int status = send_request(p, Request::get_next, OidRequest[alarm_row], first);
+    int status = send_request(p, Request::get_next, OidRequest[row_alarms_present], first);
     if (status != SNMP_CLASS_SUCCESS) {
-        walk_error(p, 0, OidRequest[alarm_row], status);
+        walk_error(p, 0, OidRequest[row_alarms_present], status);
         return;
     }
     trace_answer(first);
     Oid first_name;
     first.get_oid(first_name);
     if (std::strncmp(first_name.get_printable(), OidDescrAlarm[0], descr_prefix_len) == 0) {
-        store(p, alarm_row, first.get_printable_value());
+        store(p, row_alarms_present, first.get_printable_value());
         if (!take_answer_position(current, first))
             return;
     } else {
@@ -162,9 +162,9 @@ void alarm_walk(PollCall &p, const char *count_text) {
         Vb descr;
         if (whole && send_request(p, Request::get, descr_oid, descr) == SNMP_CLASS_SUCCESS) {
             trace_answer(descr);
-            store(p, alarm_row, descr.get_printable_value());
+            store(p, row_alarms_present, descr.get_printable_value());
         } else {
-            store(p, alarm_row, "");
+            store(p, row_alarms_present, "");
         }
         if (!whole || !take_position(current, descr_oid))
             return;
@@ -183,7 +183,7 @@ void alarm_walk(PollCall &p, const char *count_text) {
             continue;
         }
         trace_answer(answer);
-        store(p, alarm_row, answer.get_printable_value());
+        store(p, row_alarms_present, answer.get_printable_value());
         check_exception(p, answer);
         if (!take_answer_position(current, answer))
             return;
@@ -197,7 +197,7 @@ bool poll_row(PollCall &p, std::uint8_t row) {
     const int status = send_request(p, Request::get, OidRequest[row], answer);
     if (status == SNMP_CLASS_SUCCESS) {
         trace_answer(answer);
-        if (row == alarm_row)
+        if (row == row_alarms_present)
             alarm_walk(p, answer.get_printable_value());
         else
             store(p, row, answer.get_printable_value());
@@ -230,7 +230,7 @@ void write_presets(TDevice &record) {
     record.BatteryNominal = 240;
     record.ZeroWord = 0;
     record.ZeroByte = 0;
-    record.ModeFlags &= static_cast<std::uint8_t>(~0x07);
+    record.ModeFlags &= static_cast<std::uint8_t>(~mode_poll_cleared);
     record.MinutesRemaining = 0xFFFF;
 }
 
@@ -283,7 +283,7 @@ std::uint8_t snmp_rq_send(std::uint8_t, const char *address_text, std::uint16_t 
     // a row that fails never takes another poll's (or device's) value.
     PollCall p{snmp, target, record, address, TPollState{}, 0, 0};
     bool timeout = false;
-    for (int row = 0; row < oid_request_rows && !timeout; ++row) {
+    for (int row = row_ident_manufacturer; row < oid_request_rows && !timeout; ++row) {
         timeout = !poll_row(p, static_cast<std::uint8_t>(row));
         device_publish(slot, record);
     }

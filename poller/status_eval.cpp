@@ -10,7 +10,7 @@ void prepocet_Braxo_stat(TDevice &record) {
     // accumulate: the text names the most pressing state, the flags all.
     char text[32] = "On Line";
     std::uint8_t code = 0;
-    if (record.PowerFlags & 0x02) {
+    if (record.PowerFlags & power_on_battery) {
         if (record.MinutesRemaining == 0xFFFF)
             std::snprintf(text, sizeof text, "%s", "AC Fail !");
         else
@@ -18,25 +18,26 @@ void prepocet_Braxo_stat(TDevice &record) {
                           static_cast<unsigned>(record.MinutesRemaining), "min");
         code = status_on_battery;
     }
-    if ((record.PowerFlags & 0x03) == 0x03) {
+    constexpr std::uint8_t low_on_battery = power_low_battery | power_on_battery;
+    if ((record.PowerFlags & low_on_battery) == low_on_battery) {
         std::snprintf(text, sizeof text, "%s", "AC Fail, Low Battery !");
         code |= status_low_battery;
     }
-    if (!(record.PowerFlags & 0x08)) {
+    if (!(record.PowerFlags & power_output_powered)) {
         std::snprintf(text, sizeof text, "%s", "Standby");
         code |= status_standby;
     }
-    if (record.ModeFlags & 0x08) {
+    if (record.ModeFlags & mode_on_bypass) {
         std::snprintf(text, sizeof text, "%s", "On Bypass");
         code |= status_on_bypass;
     }
-    if (record.FaultFlags & 0x04) {
+    if (record.FaultFlags & fault_output_overload) {
         std::snprintf(text, sizeof text, "%s", "Overload");
         code |= status_overload;
     }
-    if (record.FaultFlags & 0x08)
+    if (record.FaultFlags & fault_failure)
         code |= status_fault;
-    if (record.FaultFlags & 0x02)
+    if (record.FaultFlags & fault_temperature_bad)
         code |= status_temperature;
     record.StatusFlags = code;
     // The longest text, with 65534 minutes, has 29 characters: it always

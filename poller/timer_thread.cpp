@@ -57,7 +57,7 @@ void fill_slot(TDevice &record, const TIniUps &ups) {
     record.DeviceType = static_cast<std::uint8_t>(FindUpsModelTxt(record.PRTK));
     record.SetupFlag = 1;
     if (record.DeviceType == 21)
-        record.PowerFlags = 0x08; // output powered
+        record.PowerFlags = power_output_powered;
     record.SystemShutdownDelay = static_cast<std::uint16_t>(ups.SystemShutdownDelay * 60);
     record.SystemShutdownLead = ups.SystemShutdownLead;
     record.RTGConnTime = ups.RTGConnTime;

@@ -71,21 +71,21 @@ struct AlarmBit {
     std::uint8_t bit;
 };
 constexpr AlarmBit alarm_bits[] = {
-    {1, &TDevice::BatteryFlags, 0x01},   // upsAlarmBatteryBad
-    {2, &TDevice::PowerFlags, 0x02},     // upsAlarmOnBattery
-    {3, &TDevice::PowerFlags, 0x01},     // upsAlarmLowBattery
-    {4, &TDevice::BatteryFlags, 0x01},   // upsAlarmDepletedBattery
-    {5, &TDevice::FaultFlags, 0x02},     // upsAlarmTempBad
-    {8, &TDevice::FaultFlags, 0x04},     // upsAlarmOutputOverload
-    {9, &TDevice::ModeFlags, 0x08},      // upsAlarmOnBypass
-    {10, &TDevice::BatteryFlags, 0x08},  // upsAlarmBypassBad
-    {13, &TDevice::FaultFlags, 0x08},    // upsAlarmChargerFailed
-    {16, &TDevice::FaultFlags, 0x08},    // upsAlarmFanFailure
-    {17, &TDevice::FaultFlags, 0x08},    // upsAlarmFuseFailure
-    {18, &TDevice::FaultFlags, 0x08},    // upsAlarmGeneralFault
-    {22, &TDevice::ShutdownFlags, 0x08}, // upsAlarmShutdownPending
-    {23, &TDevice::ShutdownFlags, 0x04}, // upsAlarmShutdownImminent
-    {24, &TDevice::ShutdownFlags, 0x02}, // upsAlarmTestInProgress
+    {1, &TDevice::BatteryFlags, battery_bad},                 // upsAlarmBatteryBad
+    {2, &TDevice::PowerFlags, power_on_battery},              // upsAlarmOnBattery
+    {3, &TDevice::PowerFlags, power_low_battery},             // upsAlarmLowBattery
+    {4, &TDevice::BatteryFlags, battery_bad},                 // upsAlarmDepletedBattery
+    {5, &TDevice::FaultFlags, fault_temperature_bad},         // upsAlarmTempBad
+    {8, &TDevice::FaultFlags, fault_output_overload},         // upsAlarmOutputOverload
+    {9, &TDevice::ModeFlags, mode_on_bypass},                 // upsAlarmOnBypass
+    {10, &TDevice::BatteryFlags, battery_bypass_bad},         // upsAlarmBypassBad
+    {13, &TDevice::FaultFlags, fault_failure},                // upsAlarmChargerFailed
+    {16, &TDevice::FaultFlags, fault_failure},                // upsAlarmFanFailure
+    {17, &TDevice::FaultFlags, fault_failure},                // upsAlarmFuseFailure
+    {18, &TDevice::FaultFlags, fault_failure},                // upsAlarmGeneralFault
+    {22, &TDevice::ShutdownFlags, shutdown_pending},          // upsAlarmShutdownPending
+    {23, &TDevice::ShutdownFlags, shutdown_imminent},         // upsAlarmShutdownImminent
+    {24, &TDevice::ShutdownFlags, shutdown_test_in_progress}, // upsAlarmTestInProgress
 };
 // upsAlarmCommunicationsLost: the agent has lost contact with the UPS itself.
 constexpr std::uint16_t alarm_communications_lost = 20;
@@ -114,14 +114,14 @@ std::uint16_t battery_nominal(std::uint8_t model_class) {
 
 void store_output_source(TDevice &record, std::uint16_t source) {
     if (source <= 2) {
-        record.PowerFlags &= static_cast<std::uint8_t>(~0x0A);
+        record.PowerFlags &= static_cast<std::uint8_t>(~(power_output_powered | power_on_battery));
         return;
     }
-    record.PowerFlags |= 0x08;
+    record.PowerFlags |= power_output_powered;
     if (source == 5)
-        record.PowerFlags |= 0x02;
+        record.PowerFlags |= power_on_battery;
     else
-        record.PowerFlags &= static_cast<std::uint8_t>(~0x02);
+        record.PowerFlags &= static_cast<std::uint8_t>(~power_on_battery);
 }
 
 // An alarm descriptor is normally a well-known alarm OID; only the number
@@ -153,7 +153,7 @@ void analyze_datasnmp(TDevice &record, TPollState &state, std::uint8_t row, cons
     if (value == nullptr)
         value = "";
     switch (row) {
-    case 1:
+    case row_ident_model:
         // A shorter text clears the rest of the field, so nothing of a
         // longer earlier model survives.
         std::strncpy(record.UpsModel, value, sizeof record.UpsModel);
@@ -161,93 +161,96 @@ void analyze_datasnmp(TDevice &record, TPollState &state, std::uint8_t row, cons
         record.UpsModelEnd = 0;
         state.model_class = model_class_of(record.UpsModel);
         break;
-    case 2:
+    case row_ident_ups_software_version:
         std::strncpy(record.UpsSoftwareVersion, value, 12);
         record.UpsSoftwareVersion[12] = 0;
         state.sw_version_match = std::strncmp(record.UpsSoftwareVersion, "Zephrola", 8) == 0 ? 1 : 0;
         break;
-    case 8:
+    case row_estimated_minutes_remaining:
         // These models and software report no usable remaining time.
         record.MinutesRemaining = (state.sw_version_match == 1 || state.model_class == 2 || state.model_class == 3)
                                       ? 0xFFFF
                                       : number(value);
         break;
-    case 9:
+    case row_estimated_charge_remaining:
         record.ChargeRemaining = number(value);
         break;
-    case 10:
+    case row_battery_voltage:
         record.BatteryVoltage = number(value);
         record.BatteryNominal = battery_nominal(state.model_class);
         break;
-    case 12:
+    case row_battery_temperature:
         record.BatteryTemperature = number(value);
         break;
-    case 13:
+    case row_input_num_lines:
         state.three_phase_input = number(value) == 1 ? 0 : 1;
         break;
-    case 14:
+    case row_input_frequency_1:
         record.InputFrequency = number(value);
         break;
-    case 15:
-    case 16:
-    case 17:
-        record.InputVoltage[row - 15] = number(value);
+    case row_input_voltage_1:
+    case row_input_voltage_2:
+    case row_input_voltage_3:
+        record.InputVoltage[row - row_input_voltage_1] = number(value);
         break;
-    case 18:
-    case 19:
-    case 20:
-        record.InputCurrent[row - 18] = number(value);
+    case row_input_current_1:
+    case row_input_current_2:
+    case row_input_current_3:
+        record.InputCurrent[row - row_input_current_1] = number(value);
         break;
-    case 22:
+    case row_output_source:
         store_output_source(record, number(value));
         break;
-    case 23:
+    case row_output_frequency:
         // Class 1 reports no usable output frequency: a fixed 50.0 Hz.
         record.OutputFrequency = state.model_class == 1 ? 500 : number(value);
         break;
-    case 24:
+    case row_output_num_lines:
         if (state.three_phase_input == 0)
             record.PhaseMode = number(value) == 1 ? '1' : '2';
         else
             record.PhaseMode = number(value) == 1 ? '3' : '4';
         break;
-    case 25:
-    case 26:
-    case 27:
-        record.OutputVoltage[row - 25] = number(value);
+    case row_output_voltage_1:
+    case row_output_voltage_2:
+    case row_output_voltage_3:
+        record.OutputVoltage[row - row_output_voltage_1] = number(value);
         break;
-    case 28:
-    case 29:
-    case 30:
-        record.OutputCurrent[row - 28] = number(value);
+    case row_output_current_1:
+    case row_output_current_2:
+    case row_output_current_3:
+        record.OutputCurrent[row - row_output_current_1] = number(value);
         break;
-    case 31:
-    case 32:
-    case 33:
-        record.OutputLoad[row - 31] = number(value);
+    case row_output_percent_load_1:
+    case row_output_percent_load_2:
+    case row_output_percent_load_3:
+        record.OutputLoad[row - row_output_percent_load_1] = number(value);
         break;
-    case 34:
+    case row_bypass_frequency:
         // Class 1 has no bypass readings of its own: the input stands in.
         record.BypassFrequency = state.model_class == 1 ? record.InputFrequency : number(value);
         break;
-    case 35:
-    case 36:
-    case 37:
-        record.BypassVoltage[row - 35] = state.model_class == 1 ? record.InputVoltage[row - 35] : number(value);
+    case row_bypass_voltage_1:
+    case row_bypass_voltage_2:
+    case row_bypass_voltage_3: {
+        const int line = row - row_bypass_voltage_1;
+        record.BypassVoltage[line] =
+            state.model_class == 1 ? record.InputVoltage[line] : number(value);
         break;
-    case alarm_row:
+    }
+    case row_alarms_present:
         store_alarm(record, value, commlost);
         break;
-    case 39:
+    case row_config_output_voltage:
         record.ConfigOutputVoltage = number(value);
         break;
-    case 40:
+    case row_config_output_freq:
         record.ConfigOutputFreq = number(value);
         break;
-    case 41:
+    case row_config_output_va:
         record.ConfigOutputVA = number(value);
         break;
-    case 42:
+    case row_config_output_power:
         record.ConfigOutputPower = number(value);
         break;
     default:
@@ -259,6 +262,6 @@ void analyze_datasnmp(TDevice &record, TPollState &state, std::uint8_t row, cons
 void resetAlarm(TDevice &record, std::uint8_t &commlost) {
     commlost = 0;
     for (const AlarmBit &a : alarm_bits)
-        if (a.byte != &TDevice::PowerFlags || a.bit != 0x02)
+        if (a.byte != &TDevice::PowerFlags || a.bit != power_on_battery)
             record.*a.byte &= static_cast<std::uint8_t>(~a.bit);
 }

@@ -1,7 +1,8 @@
 // The diagnostic dump. Every line goes through printfc, so the debug
 // switches decide where it goes; the processor figures come from the
 // registry's HARDWARE keys and the memory figures from GlobalMemoryStatus.
-// It is also the one routine that writes the version text local_version.
+// It also holds the agent's version and platform texts, and is the one
+// routine that writes local_version.
 #include "shared/system_info.h"
 
 #include <cstdarg>
@@ -14,11 +15,13 @@
 #include "platform/registry.h"
 #include "platform/win_types.h"
 #include "server/protocol.h"
-#include "server/request_parser.h"
 #include "shared/debug_log.h"
 #include "shared/device_record.h"
 #include "shared/directories.h"
 #include "shared/ini_record.h"
+
+char local_version[32] = {};
+char local_platform[122] = {};
 
 namespace {
 

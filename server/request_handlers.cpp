@@ -7,10 +7,10 @@
 #include "server/agent_port.h"
 #include "server/network_receive.h"
 #include "server/protocol.h"
-#include "server/request_parser.h"
 #include "shared/byte_order.h"
 #include "shared/device_table.h"
 #include "shared/ini_record.h"
+#include "shared/system_info.h"
 
 namespace {
 

@@ -14,9 +14,6 @@
 #include "shared/debug_log.h"
 #include "shared/device_table.h"
 
-char local_version[32] = {};
-char local_platform[122] = {};
-
 std::uint16_t device_slot_lookup(std::uint16_t device, std::int32_t *ready) {
     TDevice record;
     for (std::uint16_t slot = 0; slot < device_slots; ++slot) {

@@ -5,11 +5,6 @@
 
 #include <cstdint>
 
-// Version and platform texts of the agent, sent in identification and
-// browse records. Nothing fills them, so both are empty.
-extern char local_version[32];
-extern char local_platform[122];
-
 // The lowest slot in use whose connection is AGSNMP and whose device number
 // is the given one, or 32 when there is none; *ready (when given) receives
 // that slot's communication flag, read together with its record.

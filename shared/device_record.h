@@ -13,6 +13,42 @@ constexpr std::uint8_t AGSNMP = 5;
 // Length of the device data block at the head of every record.
 constexpr std::size_t device_data_size = 676;
 
+// Bits of the five flag bytes of the device data block; clients read them
+// there, and no other bit of these bytes is ever set. The alarm bits are
+// set by the decoding of the UPS's alarm table and cleared at the start of
+// every walk of it.
+
+// TDevice::PowerFlags.
+constexpr std::uint8_t power_low_battery = 0x01;    // upsAlarmLowBattery
+constexpr std::uint8_t power_on_battery = 0x02;     // output source battery, or upsAlarmOnBattery
+constexpr std::uint8_t power_output_powered = 0x08; // output source 3 or more
+// TDevice::ModeFlags.
+// Bits 0x01, 0x02 and 0x04 mean nothing here: every poll clears them and
+// nothing sets them.
+constexpr std::uint8_t mode_poll_cleared = 0x07;
+constexpr std::uint8_t mode_on_bypass = 0x08; // upsAlarmOnBypass
+// TDevice::BatteryFlags.
+constexpr std::uint8_t battery_bad = 0x01;        // upsAlarmBatteryBad or upsAlarmDepletedBattery
+constexpr std::uint8_t battery_bypass_bad = 0x08; // upsAlarmBypassBad
+// TDevice::ShutdownFlags.
+constexpr std::uint8_t shutdown_test_in_progress = 0x02; // upsAlarmTestInProgress
+constexpr std::uint8_t shutdown_imminent = 0x04;         // upsAlarmShutdownImminent
+constexpr std::uint8_t shutdown_pending = 0x08;          // upsAlarmShutdownPending
+// TDevice::FaultFlags.
+constexpr std::uint8_t fault_temperature_bad = 0x02; // upsAlarmTempBad
+constexpr std::uint8_t fault_output_overload = 0x04; // upsAlarmOutputOverload
+constexpr std::uint8_t fault_failure = 0x08;         // charger, fan, fuse or general fault
+
+// Bits of TDevice::StatusFlags, the status flag byte that clients receive,
+// worked out from the flag bytes above; 0x80 is never set.
+constexpr std::uint8_t status_overload = 0x01;
+constexpr std::uint8_t status_low_battery = 0x02; // low battery while on battery
+constexpr std::uint8_t status_on_battery = 0x04;
+constexpr std::uint8_t status_on_bypass = 0x08;
+constexpr std::uint8_t status_fault = 0x10;
+constexpr std::uint8_t status_standby = 0x20;     // output not powered
+constexpr std::uint8_t status_temperature = 0x40; // temperature bad
+
 // A second set of identity fields; nothing fills it, and only the uncalled
 // CopyRemote would copy it over the record's own identity.
 struct TRemoteIdentity {
@@ -62,11 +98,11 @@ struct TDevice {
     std::uint16_t BypassFrequency;     // 0.1 Hz
     std::uint16_t BitWordLow;          // low byte of BitWord
     std::uint8_t Reserved400[16];
-    std::uint8_t PowerFlags;           // 0x01 low battery, 0x02 on battery, 0x08 output powered
-    std::uint8_t ModeFlags;            // 0x08 on bypass
-    std::uint8_t BatteryFlags;         // 0x01 battery bad, 0x08 bypass bad
-    std::uint8_t ShutdownFlags;        // 0x02 test, 0x04 shutdown imminent, 0x08 shutdown pending
-    std::uint8_t FaultFlags;           // 0x02 temperature bad, 0x04 overload, 0x08 fault
+    std::uint8_t PowerFlags;    // power_* bits
+    std::uint8_t ModeFlags;     // mode_* bits
+    std::uint8_t BatteryFlags;  // battery_* bits
+    std::uint8_t ShutdownFlags; // shutdown_* bits
+    std::uint8_t FaultFlags;    // fault_* bits
     std::uint8_t ZeroByte;
     std::uint8_t Reserved422[50];
     // Bits 9, 2 and 1 of BitWord at [0], [1], [2], bit 0 at [5]; [3] and
@@ -115,7 +151,7 @@ struct TDevice {
     std::int64_t LastResponse;
     char AuxText[30];
     char StatusText[30];
-    std::uint8_t StatusFlags;          // status flag byte for clients
+    std::uint8_t StatusFlags; // status_* bits, for clients
     std::uint16_t UpsShutdownDelay;
     std::uint16_t UpsRebootFlag;
     TRemoteIdentity RemoteIdentity;

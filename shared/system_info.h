@@ -2,6 +2,12 @@
 // written to the debug log.
 #pragma once
 
+// Version and platform texts of the agent, which the protocol server sends
+// in identification and browse records. Only the dump writes local_version
+// and nothing writes local_platform, so in a running agent both are empty.
+extern char local_version[32];
+extern char local_platform[122];
+
 // Writes the version banner, the program directory, the sizes of the
 // shared records and basic types, the debug state, a byte-order probe of
 // the client protocol header (from k_monitor 3 on), and the processor and

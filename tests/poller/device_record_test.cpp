@@ -1,9 +1,11 @@
 // The device data block as a client receives it: every named field lands
 // at its wire offset, little-endian, and no field spills into the bytes
-// that clients must read as zero.
+// that clients must read as zero; and the flag bits keep the values that
+// clients decode.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "shared/device_record.h"
@@ -85,7 +87,40 @@ const FieldCase field_cases[] = {
     {"ConfigOutputFreq", 670, {0x3E, 0x12}, [](TDevice &d) { d.ConfigOutputFreq = 0x123E; }},
 };
 
+// Every named bit of the flag bytes, alone, as a client reads it in the
+// block: the names must keep the values that clients decode.
+const FieldCase flag_bit_cases[] = {
+    {"power_low_battery", 416, {0x01}, [](TDevice &d) { d.PowerFlags = power_low_battery; }},
+    {"power_on_battery", 416, {0x02}, [](TDevice &d) { d.PowerFlags = power_on_battery; }},
+    {"power_output_powered", 416, {0x08}, [](TDevice &d) { d.PowerFlags = power_output_powered; }},
+    {"mode_poll_cleared", 417, {0x07}, [](TDevice &d) { d.ModeFlags = mode_poll_cleared; }},
+    {"mode_on_bypass", 417, {0x08}, [](TDevice &d) { d.ModeFlags = mode_on_bypass; }},
+    {"battery_bad", 418, {0x01}, [](TDevice &d) { d.BatteryFlags = battery_bad; }},
+    {"battery_bypass_bad", 418, {0x08}, [](TDevice &d) { d.BatteryFlags = battery_bypass_bad; }},
+    {"shutdown_test_in_progress", 419, {0x02}, [](TDevice &d) { d.ShutdownFlags = shutdown_test_in_progress; }},
+    {"shutdown_imminent", 419, {0x04}, [](TDevice &d) { d.ShutdownFlags = shutdown_imminent; }},
+    {"shutdown_pending", 419, {0x08}, [](TDevice &d) { d.ShutdownFlags = shutdown_pending; }},
+    {"fault_temperature_bad", 420, {0x02}, [](TDevice &d) { d.FaultFlags = fault_temperature_bad; }},
+    {"fault_output_overload", 420, {0x04}, [](TDevice &d) { d.FaultFlags = fault_output_overload; }},
+    {"fault_failure", 420, {0x08}, [](TDevice &d) { d.FaultFlags = fault_failure; }},
+    {"status_overload", 1, {0x01}, [](TDevice &d) { d.DataStatusFlags = status_overload; }},
+    {"status_low_battery", 1, {0x02}, [](TDevice &d) { d.DataStatusFlags = status_low_battery; }},
+    {"status_on_battery", 1, {0x04}, [](TDevice &d) { d.DataStatusFlags = status_on_battery; }},
+    {"status_on_bypass", 1, {0x08}, [](TDevice &d) { d.DataStatusFlags = status_on_bypass; }},
+    {"status_fault", 1, {0x10}, [](TDevice &d) { d.DataStatusFlags = status_fault; }},
+    {"status_standby", 1, {0x20}, [](TDevice &d) { d.DataStatusFlags = status_standby; }},
+    {"status_temperature", 1, {0x40}, [](TDevice &d) { d.DataStatusFlags = status_temperature; }},
+};
+
 void PrintTo(const FieldCase &c, std::ostream *os) { *os << c.name << " at " << c.offset; }
+
+std::string case_name(const ::testing::TestParamInfo<FieldCase> &info) {
+    std::string n = info.param.name;
+    for (char &ch : n)
+        if (ch == ' ')
+            ch = '_';
+    return n;
+}
 
 class DeviceDataLayout : public ::testing::TestWithParam<FieldCase> {};
 
@@ -102,13 +137,8 @@ TEST_P(DeviceDataLayout, FieldLandsAtItsWireOffsetAndNowhereElse) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, DeviceDataLayout, ::testing::ValuesIn(field_cases),
-                         [](const ::testing::TestParamInfo<FieldCase> &info) {
-                             std::string n = info.param.name;
-                             for (char &ch : n)
-                                 if (ch == ' ')
-                                     ch = '_';
-                             return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(Table, DeviceDataLayout, ::testing::ValuesIn(field_cases), case_name);
+INSTANTIATE_TEST_SUITE_P(FlagBits, DeviceDataLayout, ::testing::ValuesIn(flag_bit_cases),
+                         case_name);
 
 } // namespace

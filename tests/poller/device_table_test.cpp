@@ -30,7 +30,7 @@ class DeviceTable : public ::testing::Test {
 TEST_F(DeviceTable, PublishedRecordAndFlagComeBackTogether) {
     TDevice work = *record;
     std::strncpy(work.StatusText, "AC Fail !", sizeof work.StatusText);
-    work.StatusFlags = 0x04;
+    work.StatusFlags = status_on_battery;
     device_publish_ready(3, work, 1);
 
     TDevice copy;

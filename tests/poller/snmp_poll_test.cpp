@@ -34,6 +34,21 @@ constexpr std::uint16_t kSlot = 7;
 // A flag value no poll writes: it shows that the poll left the flag alone.
 constexpr std::int32_t kFlagUntouched = 5;
 
+// Every bit that a flag byte of the record can hold.
+constexpr std::uint8_t kAllPower = power_low_battery | power_on_battery | power_output_powered;
+constexpr std::uint8_t kAllMode = mode_poll_cleared | mode_on_bypass;
+constexpr std::uint8_t kAllBattery = battery_bad | battery_bypass_bad;
+constexpr std::uint8_t kAllShutdown =
+    shutdown_test_in_progress | shutdown_imminent | shutdown_pending;
+constexpr std::uint8_t kAllFault = fault_temperature_bad | fault_output_overload | fault_failure;
+constexpr std::uint8_t kAllStatus = status_overload | status_low_battery | status_on_battery |
+                                    status_on_bypass | status_fault | status_standby |
+                                    status_temperature;
+
+std::uint8_t without(std::uint8_t flags, int bits) {
+    return static_cast<std::uint8_t>(flags & ~bits);
+}
+
 // A fixed-width text field: zero bytes after a shorter text, none after a
 // text that fills it.
 template <std::size_t N> void set_text(char (&field)[N], const char *text) {
@@ -68,17 +83,17 @@ void fill_stale(TDevice &d) {
     for (std::uint16_t(*f)[3] : {&d.InputVoltage, &d.InputCurrent, &d.OutputVoltage,
                                  &d.OutputCurrent, &d.OutputLoad, &d.BypassVoltage})
         set3(*f, 0x7777, 0x7777, 0x7777);
-    d.PowerFlags = 0x0B;
-    d.ModeFlags = 0x0F;
-    d.BatteryFlags = 0x09;
-    d.ShutdownFlags = 0x0E;
-    d.FaultFlags = 0x0E;
+    d.PowerFlags = kAllPower;
+    d.ModeFlags = kAllMode;
+    d.BatteryFlags = kAllBattery;
+    d.ShutdownFlags = kAllShutdown;
+    d.FaultFlags = kAllFault;
     d.PhaseMode = '4';
     d.ZeroWord = 0x1234;
     d.ZeroByte = 0x12;
     d.BatteryNominal = 36;
     set_text(d.StatusText, "Old status");
-    d.StatusFlags = 0x7F;
+    d.StatusFlags = kAllStatus;
 }
 
 // What every poll that got its session writes before its first request.
@@ -88,7 +103,7 @@ void presets(TDevice &d) {
     d.BatteryNominal = 240;
     d.ZeroWord = 0;
     d.ZeroByte = 0;
-    d.ModeFlags &= 0xF8;
+    d.ModeFlags = without(d.ModeFlags, mode_poll_cleared);
     d.MinutesRemaining = 0xFFFF;
 }
 
@@ -99,11 +114,11 @@ void markers(TDevice &d) {
 
 // The clearing at the start of the alarm walk.
 void alarm_reset(TDevice &d) {
-    d.BatteryFlags &= static_cast<std::uint8_t>(~0x09);
-    d.PowerFlags &= static_cast<std::uint8_t>(~0x01);
-    d.FaultFlags &= static_cast<std::uint8_t>(~0x0E);
-    d.ModeFlags &= static_cast<std::uint8_t>(~0x08);
-    d.ShutdownFlags &= static_cast<std::uint8_t>(~0x0E);
+    d.BatteryFlags = without(d.BatteryFlags, kAllBattery);
+    d.PowerFlags = without(d.PowerFlags, power_low_battery);
+    d.FaultFlags = without(d.FaultFlags, kAllFault);
+    d.ModeFlags = without(d.ModeFlags, mode_on_bypass);
+    d.ShutdownFlags = without(d.ShutdownFlags, kAllShutdown);
 }
 
 // The status evaluation's result and the refreshed head of the data block.
@@ -118,56 +133,56 @@ void evaluated(TDevice &d, const char *text, std::uint8_t flags) {
     std::memcpy(d.DataAuxText, d.AuxText, sizeof d.DataAuxText);
 }
 
-// The single-phase UPS on line of online.snmprec, its rows 0 to last
+// The single-phase UPS on line of online.snmprec, its rows up to last
 // stored (every data file of that family differs from it in a few rows).
-void online_rows(TDevice &d, int last = 42) {
-    if (last >= 0)
+void online_rows(TDevice &d, int last = row_config_output_power) {
+    if (last >= row_ident_manufacturer)
         markers(d);
-    if (last >= 1)
+    if (last >= row_ident_model)
         set_text(d.UpsModel, "Vega 3000 RT");
-    if (last >= 2)
+    if (last >= row_ident_ups_software_version)
         set_text(d.UpsSoftwareVersion, "UPS 02.14");
-    if (last >= 8)
+    if (last >= row_estimated_minutes_remaining)
         d.MinutesRemaining = 42;
-    if (last >= 9)
+    if (last >= row_estimated_charge_remaining)
         d.ChargeRemaining = 100;
-    if (last >= 10) {
+    if (last >= row_battery_voltage) {
         d.BatteryVoltage = 816;
         d.BatteryNominal = 240;
     }
-    if (last >= 12)
+    if (last >= row_battery_temperature)
         d.BatteryTemperature = 26;
-    if (last >= 14)
+    if (last >= row_input_frequency_1)
         d.InputFrequency = 499;
-    if (last >= 17)
+    if (last >= row_input_voltage_3)
         set3(d.InputVoltage, 231, 0, 0);
-    if (last >= 20)
+    if (last >= row_input_current_3)
         set3(d.InputCurrent, 62, 0, 0);
-    if (last >= 22)
-        d.PowerFlags = (d.PowerFlags | 0x08) & static_cast<std::uint8_t>(~0x02);
-    if (last >= 23)
+    if (last >= row_output_source)
+        d.PowerFlags = without(d.PowerFlags | power_output_powered, power_on_battery);
+    if (last >= row_output_frequency)
         d.OutputFrequency = 500;
-    if (last >= 24)
+    if (last >= row_output_num_lines)
         d.PhaseMode = '1';
-    if (last >= 27)
+    if (last >= row_output_voltage_3)
         set3(d.OutputVoltage, 230, 0, 0);
-    if (last >= 30)
+    if (last >= row_output_current_3)
         set3(d.OutputCurrent, 54, 0, 0);
-    if (last >= 33)
+    if (last >= row_output_percent_load_3)
         set3(d.OutputLoad, 41, 0, 0);
-    if (last >= 34)
+    if (last >= row_bypass_frequency)
         d.BypassFrequency = 500;
-    if (last >= 37)
+    if (last >= row_bypass_voltage_3)
         set3(d.BypassVoltage, 229, 0, 0);
-    if (last >= 38)
+    if (last >= row_alarms_present)
         alarm_reset(d);
-    if (last >= 39)
+    if (last >= row_config_output_voltage)
         d.ConfigOutputVoltage = 230;
-    if (last >= 40)
+    if (last >= row_config_output_freq)
         d.ConfigOutputFreq = 500;
-    if (last >= 41)
+    if (last >= row_config_output_va)
         d.ConfigOutputVA = 3000;
-    if (last >= 42)
+    if (last >= row_config_output_power)
         d.ConfigOutputPower = 2700;
 }
 
@@ -187,7 +202,7 @@ void expect_three_phase(TDevice &d) {
     d.InputFrequency = 501;
     set3(d.InputVoltage, 228, 232, 235);
     set3(d.InputCurrent, 414, 397, 421);
-    d.PowerFlags = 0x08;
+    d.PowerFlags = power_output_powered;
     d.OutputFrequency = 499;
     // Three lines in and three out.
     d.PhaseMode = '4';
@@ -224,12 +239,12 @@ void expect_on_battery(TDevice &d) {
     set3(d.BypassVoltage, 0, 0, 0);
     alarm_reset(d);
     // Output on battery (upsOutputSource 5), then alarms 2 and 3.
-    d.PowerFlags = 0x0B;
+    d.PowerFlags = power_output_powered | power_on_battery | power_low_battery;
     d.ConfigOutputVoltage = 230;
     d.ConfigOutputFreq = 500;
     d.ConfigOutputVA = 1500;
     d.ConfigOutputPower = 1350;
-    evaluated(d, "AC Fail, Low Battery !", 0x06);
+    evaluated(d, "AC Fail, Low Battery !", status_low_battery | status_on_battery);
 }
 
 void expect_alarm_id(TDevice &d) {
@@ -237,21 +252,21 @@ void expect_alarm_id(TDevice &d) {
     set_text(d.UpsModel, "Vega 2000 RT");
     d.BatteryTemperature = 58;
     // upsOutputSource 4 (bypass), then alarm 5 of row 7 and alarm 9.
-    d.PowerFlags = 0x08;
-    d.FaultFlags = 0x02;
-    d.ModeFlags = 0x08;
-    evaluated(d, "On Bypass", 0x48);
+    d.PowerFlags = power_output_powered;
+    d.FaultFlags = fault_temperature_bad;
+    d.ModeFlags = mode_on_bypass;
+    evaluated(d, "On Bypass", status_temperature | status_on_bypass);
 }
 
 // Every alarm of the table decoded, those behind its long OIDs included:
 // upsOutputSource 4 (bypass), then alarms 5, 9, 18 and 22.
 void expect_long_alarm_oid(TDevice &d) {
     online_rows(d);
-    d.PowerFlags = 0x08;
-    d.FaultFlags = 0x0A;
-    d.ModeFlags = 0x08;
-    d.ShutdownFlags = 0x08;
-    evaluated(d, "On Bypass", 0x58);
+    d.PowerFlags = power_output_powered;
+    d.FaultFlags = fault_temperature_bad | fault_failure;
+    d.ModeFlags = mode_on_bypass;
+    d.ShutdownFlags = shutdown_pending;
+    evaluated(d, "On Bypass", status_temperature | status_fault | status_on_bypass);
 }
 
 // Its missing objects read as empty; class 1 fixes the output frequency
@@ -267,7 +282,7 @@ void expect_ptolve(TDevice &d) {
     d.InputFrequency = 498;
     set3(d.InputVoltage, 224, 0, 0);
     set3(d.InputCurrent, 62, 0, 0);
-    d.PowerFlags = 0x08;
+    d.PowerFlags = power_output_powered;
     d.OutputFrequency = 500;
     d.PhaseMode = '1';
     set3(d.OutputVoltage, 230, 0, 0);
@@ -305,12 +320,12 @@ void expect_class2(TDevice &d) {
 // Every well-known alarm, 20 (communications lost) included.
 void expect_alarms_255(TDevice &d) {
     online_rows(d);
-    d.PowerFlags = 0x0B;
-    d.BatteryFlags = 0x09;
-    d.ShutdownFlags = 0x0E;
-    d.FaultFlags = 0x0E;
-    d.ModeFlags = 0x08;
-    evaluated(d, "Overload", 0x5F);
+    d.PowerFlags = kAllPower;
+    d.BatteryFlags = kAllBattery;
+    d.ShutdownFlags = kAllShutdown;
+    d.FaultFlags = kAllFault;
+    d.ModeFlags = mode_on_bypass;
+    evaluated(d, "Overload", without(kAllStatus, status_standby));
 }
 
 // Wrong types stored through their printable text, numbers cut to 16 bits,
@@ -338,40 +353,41 @@ void expect_bad_values(TDevice &d) {
     // On battery, alarm 3 through another subtree, 24 after a long text,
     // 22 at the end of a 120-arc OID and 1 under a 63-arc row OID; "20"
     // without a dot is passed over.
-    d.PowerFlags = 0x0B;
-    d.ShutdownFlags = 0x0A;
-    d.BatteryFlags = 0x01;
+    d.PowerFlags = kAllPower;
+    d.ShutdownFlags = shutdown_test_in_progress | shutdown_pending;
+    d.BatteryFlags = battery_bad;
     d.ConfigOutputVoltage = 230;
     d.ConfigOutputFreq = 500;
     d.ConfigOutputVA = 1;
     d.ConfigOutputPower = 0xFFFF;
-    evaluated(d, "AC Fail, Low Battery !", 0x06);
+    evaluated(d, "AC Fail, Low Battery !", status_low_battery | status_on_battery);
 }
 
 // upsAlarmsPresent unanswered: no walk and no reset, so the alarm bits of
 // the record before the poll (fill_stale: every one set) stay.
 void expect_alarms_unread(TDevice &d) {
     online_rows(d);
-    d.PowerFlags = 0x09;
-    d.BatteryFlags = 0x09;
-    d.ShutdownFlags = 0x0E;
-    d.FaultFlags = 0x0E;
-    d.ModeFlags = 0x08;
-    evaluated(d, "Overload", 0x59);
+    d.PowerFlags = without(kAllPower, power_on_battery);
+    d.BatteryFlags = kAllBattery;
+    d.ShutdownFlags = kAllShutdown;
+    d.FaultFlags = kAllFault;
+    d.ModeFlags = mode_on_bypass;
+    evaluated(d, "Overload",
+              status_temperature | status_fault | status_on_bypass | status_overload);
 }
 
 // Row 1 of the alarm table read, then every step fails at row 2.
 void expect_walk_step_error(TDevice &d) {
     online_rows(d);
-    d.BatteryFlags = 0x01;
+    d.BatteryFlags = battery_bad;
     evaluated(d, "On Line", 0);
 }
 
 // Nothing decoded for row 7, whose description is missing; row 9 read.
 void expect_fallback_missing(TDevice &d) {
     online_rows(d);
-    d.ModeFlags = 0x08;
-    evaluated(d, "On Bypass", 0x08);
+    d.ModeFlags = mode_on_bypass;
+    evaluated(d, "On Bypass", status_on_bypass);
 }
 
 // Offsets of the bytes in which two records differ, with both values.
@@ -574,8 +590,8 @@ TEST_F(SnmpPoll, OversizedAnswersAreCutInTheLineBuffer) {
         EXPECT_LT(line.size(), 199u) << line.substr(0, 60);
         traced += line.rfind("Oid = ", 0) == 0;
     }
-    // The 43 rows and the five steps of the walk.
-    EXPECT_EQ(traced, 48);
+    // Every row and the five steps of the walk.
+    EXPECT_EQ(traced, oid_request_rows + 5);
     const auto values = data_values("bad_values");
     const std::string manufacturer =
         "\nOid = 1.3.6.1.2.1.33.1.1.1.0 Value = " + values.at("1.3.6.1.2.1.33.1.1.1.0");
@@ -708,14 +724,15 @@ class SilentAtRowTen : public SilentUps, public ::testing::WithParamInterface<Ro
 TEST_P(SilentAtRowTen, KeepsRowsBeforeAndStillTriesTheSet) {
     const RowTenCase &c = GetParam();
     pending_command_store(kSlot, 1, 0, 30, 0xFFFF);
-    relay_.stop_answering_after(10);
-    // Row 10 is asked twice (the try and its retry); the UPS is back
-    // before the SET, a second after the retry.
+    // The rows before upsBatteryVoltage are answered, and that row is
+    // asked twice (the try and its retry); the UPS is back before the SET,
+    // a second after the retry.
+    relay_.stop_answering_after(row_battery_voltage);
     std::thread resumer([&] {
         if (!c.answers_set)
             return;
         const auto end = Clock::now() + std::chrono::seconds(10);
-        while (relay_.requests() < 12 && Clock::now() < end)
+        while (relay_.requests() < row_battery_voltage + 2 && Clock::now() < end)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         relay_.resume();
     });
@@ -723,7 +740,7 @@ TEST_P(SilentAtRowTen, KeepsRowsBeforeAndStillTriesTheSet) {
     resumer.join();
 
     TDevice expected = preset_record();
-    online_rows(expected, 9);
+    online_rows(expected, row_battery_voltage - 1);
     EXPECT_EQ(differences(expected, *record_), "");
     EXPECT_EQ(result, c.result);
     EXPECT_EQ(flag(), 0);
@@ -750,7 +767,8 @@ INSTANTIATE_TEST_SUITE_P(Set, SilentAtRowTen,
 
 struct WalkCase {
     const char *name;
-    // Requests answered: rows 0 to 38 are 39, the walk's first step the 40th.
+    // Requests answered: every row up to upsAlarmsPresent, then the walk's
+    // steps.
     int answered;
     const char *failed_step;
     // The alarm decoded before the silence (upsAlarmBatteryBad), if any.
@@ -767,7 +785,7 @@ TEST_P(SilentInWalk, EndsTheWalkAtItsFirstTimeout) {
     const std::uint8_t result = timed_poll("five_alarms");
 
     TDevice expected = preset_record();
-    online_rows(expected, 38);
+    online_rows(expected, row_alarms_present);
     set_text(expected.UpsModel, "Vega 6000 RT");
     expected.BatteryFlags = c.battery_flags;
     EXPECT_EQ(differences(expected, *record_), "");
@@ -783,9 +801,10 @@ TEST_P(SilentInWalk, EndsTheWalkAtItsFirstTimeout) {
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, SilentInWalk,
-    ::testing::Values(
-        WalkCase{"first_step", 39, " AlarmPresent=0 Oid = 1.3.6.1.2.1.33.1.6.1.0 ", 0},
-        WalkCase{"second_step", 40, " AlarmPresent=1 Oid = 1.3.6.1.2.1.33.1.6.2.1.2.1 ", 0x01}),
+    ::testing::Values(WalkCase{"first_step", row_alarms_present + 1,
+                               " AlarmPresent=0 Oid = 1.3.6.1.2.1.33.1.6.1.0 ", 0},
+                      WalkCase{"second_step", row_alarms_present + 2,
+                               " AlarmPresent=1 Oid = 1.3.6.1.2.1.33.1.6.2.1.2.1 ", battery_bad}),
     [](const ::testing::TestParamInfo<WalkCase> &info) { return std::string(info.param.name); });
 
 // The engine cannot decode an answer naming an OID longer than it carries,
@@ -799,8 +818,8 @@ TEST_F(SnmpPoll, AnAlarmOidBeyondTheEngineEndsTheWalkAtItsTimeout) {
 
     TDevice expected = preset_record();
     online_rows(expected);
-    expected.FaultFlags = 0x02; // alarm 5, in the row before the long OID
-    evaluated(expected, "On Line", 0x40);
+    expected.FaultFlags = fault_temperature_bad; // alarm 5, in the row before the long OID
+    evaluated(expected, "On Line", status_temperature);
     EXPECT_EQ(differences(expected, *record_), "");
     EXPECT_EQ(result, 1);
     EXPECT_EQ(flag(), 1);

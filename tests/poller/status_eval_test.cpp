@@ -42,29 +42,51 @@ TEST_P(StatusEvaluation, TextNamesTheFirstConditionFlagsTellAll) {
     EXPECT_EQ(d.DataStatusFlags, c.flags) << c.what;
 }
 
+// Output powered from the battery.
+constexpr std::uint8_t kOnBattery = power_output_powered | power_on_battery;
+
+std::uint8_t all_but(int bits) { return static_cast<std::uint8_t>(~bits); }
+
 INSTANTIATE_TEST_SUITE_P(
     Table, StatusEvaluation,
     ::testing::Values(
-        //         what                          power mode  fault minutes  text                         flags
-        StatusCase{"powered", 0x08, 0, 0, 0xFFFF, "On Line", 0x00},
-        StatusCase{"on battery, no minutes", 0x0A, 0, 0, 0xFFFF, "AC Fail !", 0x04},
-        StatusCase{"on battery, 12 minutes", 0x0A, 0, 0, 12, "AC Fail ! Remaining 12 min", 0x04},
-        StatusCase{"on battery, 0 minutes", 0x0A, 0, 0, 0, "AC Fail ! Remaining 0 min", 0x04},
-        StatusCase{"longest text", 0x0A, 0, 0, 65534, "AC Fail ! Remaining 65534 min", 0x04},
-        StatusCase{"low battery on battery", 0x0B, 0, 0, 12, "AC Fail, Low Battery !", 0x06},
-        StatusCase{"low battery alone", 0x09, 0, 0, 12, "On Line", 0x00},
-        StatusCase{"not powered", 0x00, 0, 0, 0xFFFF, "Standby", 0x20},
-        StatusCase{"on battery, not powered", 0x02, 0, 0, 12, "Standby", 0x24},
-        StatusCase{"on bypass", 0x08, 0x08, 0, 0xFFFF, "On Bypass", 0x08},
-        StatusCase{"bypass and overload", 0x08, 0x08, 0x04, 0xFFFF, "Overload", 0x09},
-        StatusCase{"fault and temperature", 0x08, 0, 0x0A, 0xFFFF, "On Line", 0x50},
-        StatusCase{"everything", 0x03, 0x08, 0x0E, 12, "Overload", 0x7F},
-        StatusCase{"bits no rule reads", 0xF4, 0xF7, 0xF1, 12, "Standby", 0x20}));
+        //         what, PowerFlags, ModeFlags, FaultFlags, minutes, text, StatusFlags
+        StatusCase{"powered", power_output_powered, 0, 0, 0xFFFF, "On Line", 0},
+        StatusCase{"on battery, no minutes", kOnBattery, 0, 0, 0xFFFF, "AC Fail !",
+                   status_on_battery},
+        StatusCase{"on battery, 12 minutes", kOnBattery, 0, 0, 12, "AC Fail ! Remaining 12 min",
+                   status_on_battery},
+        StatusCase{"on battery, 0 minutes", kOnBattery, 0, 0, 0, "AC Fail ! Remaining 0 min",
+                   status_on_battery},
+        StatusCase{"longest text", kOnBattery, 0, 0, 65534, "AC Fail ! Remaining 65534 min",
+                   status_on_battery},
+        StatusCase{"low battery on battery", kOnBattery | power_low_battery, 0, 0, 12,
+                   "AC Fail, Low Battery !", status_on_battery | status_low_battery},
+        StatusCase{"low battery alone", power_output_powered | power_low_battery, 0, 0, 12,
+                   "On Line", 0},
+        StatusCase{"not powered", 0, 0, 0, 0xFFFF, "Standby", status_standby},
+        StatusCase{"on battery, not powered", power_on_battery, 0, 0, 12, "Standby",
+                   status_standby | status_on_battery},
+        StatusCase{"on bypass", power_output_powered, mode_on_bypass, 0, 0xFFFF, "On Bypass",
+                   status_on_bypass},
+        StatusCase{"bypass and overload", power_output_powered, mode_on_bypass,
+                   fault_output_overload, 0xFFFF, "Overload", status_on_bypass | status_overload},
+        StatusCase{"fault and temperature", power_output_powered, 0,
+                   fault_failure | fault_temperature_bad, 0xFFFF, "On Line",
+                   status_fault | status_temperature},
+        StatusCase{"everything", power_on_battery | power_low_battery, mode_on_bypass,
+                   fault_output_overload | fault_failure | fault_temperature_bad, 12, "Overload",
+                   status_overload | status_low_battery | status_on_battery | status_on_bypass |
+                       status_fault | status_standby | status_temperature},
+        StatusCase{"bits no rule reads", all_but(kOnBattery | power_low_battery),
+                   all_but(mode_on_bypass),
+                   all_but(fault_output_overload | fault_failure | fault_temperature_bad), 12,
+                   "Standby", status_standby}));
 
 TEST(StatusEvaluation, RefreshesTheDataBlockHead) {
     TDevice d;
     std::memset(&d, 0, sizeof d);
-    d.PowerFlags = 0x08;
+    d.PowerFlags = power_output_powered;
     d.CS = 255;
     std::strncpy(d.CommText, "! General error !", sizeof d.CommText);
     std::strncpy(d.DataStatusText, "Communication is lost !", sizeof d.DataStatusText);

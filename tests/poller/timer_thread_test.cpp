@@ -122,7 +122,7 @@ TEST_F(TimerSetUp, CopiesTheConfiguredDeviceIntoItsSlot) {
     EXPECT_EQ(record.Password, 1234);
     EXPECT_EQ(record.Address, 9);
     EXPECT_EQ(record.DeviceType, 21);
-    EXPECT_EQ(record.PowerFlags, 0x08); // output powered from the start
+    EXPECT_EQ(record.PowerFlags, power_output_powered); // from the start
     EXPECT_EQ(record.SetupFlag, 1);
     EXPECT_EQ(record.SystemShutdownDelay, static_cast<std::uint16_t>(65580));
     EXPECT_EQ(record.SystemShutdownLead, 30);

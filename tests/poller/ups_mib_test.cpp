@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "poller/ups_mib.h"
 
@@ -23,13 +25,66 @@ class Storing : public ::testing::Test {
     const std::uint8_t *raw() const { return reinterpret_cast<const std::uint8_t *>(&d); }
 };
 
-TEST(OidRequestTable, RowsOfTheAlarmCountAndTheEnds) {
-    EXPECT_STREQ(OidRequest[0], "1.3.6.1.2.1.33.1.1.1.0");
-    EXPECT_STREQ(OidRequest[alarm_row], "1.3.6.1.2.1.33.1.6.1.0");
-    EXPECT_STREQ(OidRequest[oid_request_rows - 1], "1.3.6.1.2.1.33.1.9.6.0");
+// ---- the object table and the names of its rows -------------------------
+
+// The arcs of a dotted OID, for comparing two OIDs in MIB order.
+std::vector<unsigned long> arcs(const char *oid) {
+    std::vector<unsigned long> out;
+    std::istringstream in(oid);
+    std::string arc;
+    while (std::getline(in, arc, '.'))
+        out.push_back(std::stoul(arc));
+    return out;
 }
 
-// ---- number rule, through row 9 -------------------------------------
+// Every row is filled and the rows follow the MIB's order, so a row that
+// went missing or moved shows here; a name that points at the wrong row
+// shows in the cases below.
+TEST(OidRequestTable, EveryRowFilledInMibOrder) {
+    for (int row = row_ident_manufacturer; row < oid_request_rows; ++row) {
+        const std::size_t length = strnlen(OidRequest[row], sizeof OidRequest[row]);
+        ASSERT_GT(length, 0u) << "row " << row;
+        ASSERT_LT(length, sizeof OidRequest[row]) << "row " << row;
+        EXPECT_EQ(std::string(OidRequest[row]).rfind("1.3.6.1.2.1.33.1.", 0), 0u) << "row " << row;
+        if (row > row_ident_manufacturer) {
+            EXPECT_LT(arcs(OidRequest[row - 1]), arcs(OidRequest[row])) << "row " << row;
+        }
+    }
+}
+
+struct NamedRow {
+    std::uint8_t row;
+    const char *oid;
+};
+
+void PrintTo(const NamedRow &c, std::ostream *os) { *os << "row " << int(c.row); }
+
+class OidRequestRow : public ::testing::TestWithParam<NamedRow> {};
+
+TEST_P(OidRequestRow, NameFindsItsObject) {
+    EXPECT_STREQ(OidRequest[GetParam().row], GetParam().oid);
+}
+
+// The ends of the table and the rows whose storing other rows depend on or
+// that the poll treats apart.
+INSTANTIATE_TEST_SUITE_P(
+    Table, OidRequestRow,
+    ::testing::Values(NamedRow{row_ident_manufacturer, "1.3.6.1.2.1.33.1.1.1.0"},
+                      NamedRow{row_ident_model, "1.3.6.1.2.1.33.1.1.2.0"},
+                      NamedRow{row_ident_ups_software_version, "1.3.6.1.2.1.33.1.1.3.0"},
+                      NamedRow{row_estimated_minutes_remaining, "1.3.6.1.2.1.33.1.2.3.0"},
+                      NamedRow{row_input_num_lines, "1.3.6.1.2.1.33.1.3.2.0"},
+                      NamedRow{row_input_voltage_1, "1.3.6.1.2.1.33.1.3.3.1.3.1"},
+                      NamedRow{row_input_true_power_1, "1.3.6.1.2.1.33.1.3.3.1.5.1"},
+                      NamedRow{row_output_source, "1.3.6.1.2.1.33.1.4.1.0"},
+                      NamedRow{row_output_num_lines, "1.3.6.1.2.1.33.1.4.3.0"},
+                      NamedRow{row_output_percent_load_3, "1.3.6.1.2.1.33.1.4.4.1.5.3"},
+                      NamedRow{row_bypass_voltage_1, "1.3.6.1.2.1.33.1.5.3.1.2.1"},
+                      NamedRow{row_alarms_present, "1.3.6.1.2.1.33.1.6.1.0"},
+                      NamedRow{row_config_output_voltage, "1.3.6.1.2.1.33.1.9.3.0"},
+                      NamedRow{row_config_output_power, "1.3.6.1.2.1.33.1.9.6.0"}));
+
+// ---- number rule, through upsEstimatedChargeRemaining ---------------
 
 struct NumberCase {
     const char *text;
@@ -41,7 +96,7 @@ void PrintTo(const NumberCase &c, std::ostream *os) { *os << '"' << c.text << '"
 class NumberRule : public Storing, public ::testing::WithParamInterface<NumberCase> {};
 
 TEST_P(NumberRule, StoresLow16BitsOfTheDecimalText) {
-    store(9, GetParam().text);
+    store(row_estimated_charge_remaining, GetParam().text);
     EXPECT_EQ(d.ChargeRemaining, GetParam().stored) << '"' << GetParam().text << '"';
 }
 
@@ -59,11 +114,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Storing, NullValueCountsAsEmpty) {
     d.ChargeRemaining = 55;
-    store(9, nullptr);
+    store(row_estimated_charge_remaining, nullptr);
     EXPECT_EQ(d.ChargeRemaining, 0);
 }
 
-// ---- model text and model class (row 1) ------------------------------
+// ---- model text and model class (upsIdentModel) -----------------------
 
 struct ModelCase {
     const char *model;
@@ -76,7 +131,7 @@ class ModelClass : public Storing, public ::testing::WithParamInterface<ModelCas
 
 TEST_P(ModelClass, FirstMatchingPrefixGivesTheClass) {
     state.model_class = 9;
-    store(1, GetParam().model);
+    store(row_ident_model, GetParam().model);
     EXPECT_EQ(state.model_class, GetParam().model_class) << '"' << GetParam().model << '"';
 }
 
@@ -96,7 +151,7 @@ TEST_F(Storing, OversizedModelIsCutAtFifteenCharacters) {
     d.UpsModelEnd = 0x55;
     d.Reserved523 = 0xAA;
     const std::string model = "P.TOLVE" + std::string(300, 'M');
-    store(1, model.c_str());
+    store(row_ident_model, model.c_str());
     EXPECT_EQ(std::string(d.UpsModel), "P.TOLVEMMMMMMMM");
     EXPECT_EQ(raw()[521], 0);
     EXPECT_EQ(raw()[522], 0);
@@ -106,14 +161,14 @@ TEST_F(Storing, OversizedModelIsCutAtFifteenCharacters) {
 }
 
 TEST_F(Storing, ShorterModelLeavesNothingOfTheLongerOne) {
-    store(1, "P.TOLVE 10000VA");
-    store(1, "4T");
+    store(row_ident_model, "P.TOLVE 10000VA");
+    store(row_ident_model, "4T");
     for (std::size_t i = 2; i < sizeof d.UpsModel; ++i)
         EXPECT_EQ(d.UpsModel[i], 0) << "byte " << i;
     EXPECT_EQ(state.model_class, 2);
 }
 
-// ---- software version (row 2) ----------------------------------------
+// ---- software version (upsIdentUPSSoftwareVersion) --------------------
 
 struct VersionCase {
     const char *version;
@@ -127,7 +182,7 @@ class SoftwareVersion : public Storing, public ::testing::WithParamInterface<Ver
 
 TEST_P(SoftwareVersion, StoredTextAndZephrolaMatch) {
     std::memset(d.Reserved537, 0xAA, sizeof d.Reserved537);
-    store(2, GetParam().version);
+    store(row_ident_ups_software_version, GetParam().version);
     EXPECT_EQ(std::string(d.UpsSoftwareVersion), GetParam().stored);
     EXPECT_EQ(d.UpsSoftwareVersion[12], 0);
     EXPECT_EQ(raw()[537], 0xAA);
@@ -147,9 +202,9 @@ INSTANTIATE_TEST_SUITE_P(Table, SoftwareVersion,
 struct IdentityCase {
     const char *model;
     const char *version;
-    std::uint16_t minutes;     // row 8 with "12"
-    std::uint16_t nominal;     // row 10
-    std::uint16_t out_freq;    // row 23 with "600"
+    std::uint16_t minutes;  // upsEstimatedMinutesRemaining "12"
+    std::uint16_t nominal;  // with upsBatteryVoltage
+    std::uint16_t out_freq; // upsOutputFrequency "600"
 };
 
 void PrintTo(const IdentityCase &c, std::ostream *os) { *os << '"' << c.model << "\" \"" << c.version << '"'; }
@@ -158,11 +213,11 @@ class IdentityRows : public Storing, public ::testing::WithParamInterface<Identi
 
 TEST_P(IdentityRows, LaterRowsFollowThisPollsIdentity) {
     const IdentityCase &c = GetParam();
-    store(1, c.model);
-    store(2, c.version);
-    store(8, "12");
-    store(10, "2731");
-    store(23, "600");
+    store(row_ident_model, c.model);
+    store(row_ident_ups_software_version, c.version);
+    store(row_estimated_minutes_remaining, "12");
+    store(row_battery_voltage, "2731");
+    store(row_output_frequency, "600");
     EXPECT_EQ(d.MinutesRemaining, c.minutes);
     EXPECT_EQ(d.BatteryVoltage, 2731);
     EXPECT_EQ(d.BatteryNominal, c.nominal);
@@ -180,21 +235,21 @@ INSTANTIATE_TEST_SUITE_P(Table, IdentityRows,
                                            IdentityCase{"", "", 12, 240, 600}));
 
 TEST_F(Storing, ClassOneOutputFrequencyIgnoresAnyValue) {
-    store(1, "P.TOLVE");
-    store(23, "garbage");
+    store(row_ident_model, "P.TOLVE");
+    store(row_output_frequency, "garbage");
     EXPECT_EQ(d.OutputFrequency, 500);
 }
 
-// ---- class-1 bypass copies (rows 34 to 37) -----------------------------
+// ---- class-1 bypass copies (upsBypassFrequency and upsBypassVoltage) ---
 
 TEST_F(Storing, ClassOneBypassRepeatsTheInputReadings) {
-    store(1, "P.TOLVE 3000");
-    d.InputVoltage[2] = 231;  // left from an earlier poll: row 17 not stored now
-    store(14, "499");
-    store(15, "229");
-    store(16, "230");
-    for (std::uint8_t row = 34; row <= 37; ++row)
-        store(row, "7");
+    store(row_ident_model, "P.TOLVE 3000");
+    d.InputVoltage[2] = 231; // left from an earlier poll: line 3 not stored now
+    store(row_input_frequency_1, "499");
+    store(row_input_voltage_1, "229");
+    store(row_input_voltage_2, "230");
+    for (int row = row_bypass_frequency; row <= row_bypass_voltage_3; ++row)
+        store(static_cast<std::uint8_t>(row), "7");
     EXPECT_EQ(d.BypassFrequency, 499);
     EXPECT_EQ(d.BypassVoltage[0], 229);
     EXPECT_EQ(d.BypassVoltage[1], 230);
@@ -202,20 +257,20 @@ TEST_F(Storing, ClassOneBypassRepeatsTheInputReadings) {
 }
 
 TEST_F(Storing, OtherClassesStoreTheirOwnBypassReadings) {
-    store(1, "4T");
-    store(14, "499");
-    store(15, "229");
-    store(34, "501");
-    store(35, "228");
-    store(36, "227");
-    store(37, "226");
+    store(row_ident_model, "4T");
+    store(row_input_frequency_1, "499");
+    store(row_input_voltage_1, "229");
+    store(row_bypass_frequency, "501");
+    store(row_bypass_voltage_1, "228");
+    store(row_bypass_voltage_2, "227");
+    store(row_bypass_voltage_3, "226");
     EXPECT_EQ(d.BypassFrequency, 501);
     EXPECT_EQ(d.BypassVoltage[0], 228);
     EXPECT_EQ(d.BypassVoltage[1], 227);
     EXPECT_EQ(d.BypassVoltage[2], 226);
 }
 
-// ---- output source (row 22) --------------------------------------------
+// ---- output source (upsOutputSource) -----------------------------------
 
 struct SourceCase {
     std::uint8_t before;
@@ -227,24 +282,28 @@ void PrintTo(const SourceCase &c, std::ostream *os) { *os << int(c.before) << " 
 
 class OutputSource : public Storing, public ::testing::WithParamInterface<SourceCase> {};
 
+constexpr std::uint8_t kPoweredOnBattery = power_output_powered | power_on_battery;
+
 TEST_P(OutputSource, SetsPoweredAndOnBatteryBits) {
     d.PowerFlags = GetParam().before;
-    store(22, GetParam().source);
+    store(row_output_source, GetParam().source);
     EXPECT_EQ(d.PowerFlags, GetParam().after) << '"' << GetParam().source << '"';
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, OutputSource,
-                         ::testing::Values(SourceCase{0x0A, "1", 0x00},  // other
-                                           SourceCase{0x0B, "2", 0x01},  // none: low battery kept
-                                           SourceCase{0x00, "3", 0x08},  // normal
-                                           SourceCase{0x02, "4", 0x08},  // bypass
-                                           SourceCase{0x00, "5", 0x0A},  // battery
-                                           SourceCase{0x0A, "6", 0x08},  // booster
-                                           SourceCase{0x08, "", 0x00},
-                                           SourceCase{0x00, "-1", 0x08},     // 65535
-                                           SourceCase{0x00, "65541", 0x0A})); // 5 in 16 bits
+INSTANTIATE_TEST_SUITE_P(
+    Table, OutputSource,
+    ::testing::Values(SourceCase{kPoweredOnBattery, "1", 0}, // other
+                      SourceCase{kPoweredOnBattery | power_low_battery, "2",
+                                 power_low_battery},            // none: low battery kept
+                      SourceCase{0, "3", power_output_powered}, // normal
+                      SourceCase{power_on_battery, "4", power_output_powered},  // bypass
+                      SourceCase{0, "5", kPoweredOnBattery},                    // battery
+                      SourceCase{kPoweredOnBattery, "6", power_output_powered}, // booster
+                      SourceCase{power_output_powered, "", 0},
+                      SourceCase{0, "-1", power_output_powered},   // 65535
+                      SourceCase{0, "65541", kPoweredOnBattery})); // 5 in 16 bits
 
-// ---- input lines and phase mode (rows 13 and 24) ----------------------
+// ---- input lines and phase mode (upsInputNumLines, upsOutputNumLines) --
 
 struct PhaseCase {
     const char *input_lines;
@@ -257,8 +316,8 @@ void PrintTo(const PhaseCase &c, std::ostream *os) { *os << '"' << c.input_lines
 class PhaseMode : public Storing, public ::testing::WithParamInterface<PhaseCase> {};
 
 TEST_P(PhaseMode, FromInputAndOutputLines) {
-    store(13, GetParam().input_lines);
-    store(24, GetParam().output_lines);
+    store(row_input_num_lines, GetParam().input_lines);
+    store(row_output_num_lines, GetParam().output_lines);
     EXPECT_EQ(d.PhaseMode, GetParam().phase);
 }
 
@@ -269,12 +328,12 @@ INSTANTIATE_TEST_SUITE_P(Table, PhaseMode,
                                            PhaseCase{"65537", "1", '1'}, PhaseCase{"1", "65537", '1'},
                                            PhaseCase{"1", "", '2'}));
 
-TEST_F(Storing, PhaseModeWithoutRow13IsSinglePhase) {
-    store(24, "3");
+TEST_F(Storing, PhaseModeWithoutInputLinesIsSinglePhase) {
+    store(row_output_num_lines, "3");
     EXPECT_EQ(d.PhaseMode, '2');
 }
 
-// ---- alarm decoding (row 38) --------------------------------------------
+// ---- alarm decoding (under upsAlarmsPresent) ----------------------------
 
 struct AlarmCase {
     std::string value;
@@ -289,7 +348,7 @@ class AlarmRule : public Storing, public ::testing::WithParamInterface<AlarmCase
 
 TEST_P(AlarmRule, SetsTheAlarmsBit) {
     const AlarmCase &c = GetParam();
-    store(alarm_row, c.value.c_str());
+    store(row_alarms_present, c.value.c_str());
     EXPECT_EQ(d.PowerFlags, c.power);
     EXPECT_EQ(d.ModeFlags, c.mode);
     EXPECT_EQ(d.BatteryFlags, c.battery);
@@ -301,46 +360,47 @@ TEST_P(AlarmRule, SetsTheAlarmsBit) {
 INSTANTIATE_TEST_SUITE_P(
     Table, AlarmRule,
     ::testing::Values(
-        //        value           power mode batt shut fault lost
-        AlarmCase{well_known(1), 0, 0, 0x01, 0, 0, 0},     // battery bad
-        AlarmCase{well_known(2), 0x02, 0, 0, 0, 0, 0},     // on battery
-        AlarmCase{well_known(3), 0x01, 0, 0, 0, 0, 0},     // low battery
-        AlarmCase{well_known(4), 0, 0, 0x01, 0, 0, 0},     // depleted battery
-        AlarmCase{well_known(5), 0, 0, 0, 0, 0x02, 0},     // temperature bad
-        AlarmCase{well_known(6), 0, 0, 0, 0, 0, 0},        // input bad
-        AlarmCase{well_known(7), 0, 0, 0, 0, 0, 0},        // output bad
-        AlarmCase{well_known(8), 0, 0, 0, 0, 0x04, 0},     // output overload
-        AlarmCase{well_known(9), 0, 0x08, 0, 0, 0, 0},     // on bypass
-        AlarmCase{well_known(10), 0, 0, 0x08, 0, 0, 0},     // bypass bad
-        AlarmCase{well_known(11), 0, 0, 0, 0, 0, 0},       // output off as requested
-        AlarmCase{well_known(12), 0, 0, 0, 0, 0, 0},       // UPS off as requested
-        AlarmCase{well_known(13), 0, 0, 0, 0, 0x08, 0},    // charger failed
-        AlarmCase{well_known(14), 0, 0, 0, 0, 0, 0},       // UPS output off
-        AlarmCase{well_known(15), 0, 0, 0, 0, 0, 0},       // UPS system off
-        AlarmCase{well_known(16), 0, 0, 0, 0, 0x08, 0},    // fan failure
-        AlarmCase{well_known(17), 0, 0, 0, 0, 0x08, 0},    // fuse failure
-        AlarmCase{well_known(18), 0, 0, 0, 0, 0x08, 0},    // general fault
-        AlarmCase{well_known(19), 0, 0, 0, 0, 0, 0},       // diagnostic test failed
-        AlarmCase{well_known(20), 0, 0, 0, 0, 0, 1},       // communications lost
-        AlarmCase{well_known(21), 0, 0, 0, 0, 0, 0},       // awaiting power
-        AlarmCase{well_known(22), 0, 0, 0, 0x08, 0, 0},    // shutdown pending
-        AlarmCase{well_known(23), 0, 0, 0, 0x04, 0, 0},    // shutdown imminent
-        AlarmCase{well_known(24), 0, 0, 0, 0x02, 0, 0},    // test in progress
-        AlarmCase{well_known(25), 0, 0, 0, 0, 0, 0},       // beyond the well-known alarms
-        AlarmCase{well_known(65538), 0x02, 0, 0, 0, 0, 0},    // 65538 is 2 in 16 bits
+        // value; then PowerFlags, ModeFlags, BatteryFlags, ShutdownFlags, FaultFlags, commlost
+        AlarmCase{well_known(1), 0, 0, battery_bad, 0, 0, 0},
+        AlarmCase{well_known(2), power_on_battery, 0, 0, 0, 0, 0},
+        AlarmCase{well_known(3), power_low_battery, 0, 0, 0, 0, 0},
+        AlarmCase{well_known(4), 0, 0, battery_bad, 0, 0, 0}, // depleted battery
+        AlarmCase{well_known(5), 0, 0, 0, 0, fault_temperature_bad, 0},
+        AlarmCase{well_known(6), 0, 0, 0, 0, 0, 0}, // input bad
+        AlarmCase{well_known(7), 0, 0, 0, 0, 0, 0}, // output bad
+        AlarmCase{well_known(8), 0, 0, 0, 0, fault_output_overload, 0},
+        AlarmCase{well_known(9), 0, mode_on_bypass, 0, 0, 0, 0},
+        AlarmCase{well_known(10), 0, 0, battery_bypass_bad, 0, 0, 0},
+        AlarmCase{well_known(11), 0, 0, 0, 0, 0, 0},             // output off as requested
+        AlarmCase{well_known(12), 0, 0, 0, 0, 0, 0},             // UPS off as requested
+        AlarmCase{well_known(13), 0, 0, 0, 0, fault_failure, 0}, // charger failed
+        AlarmCase{well_known(14), 0, 0, 0, 0, 0, 0},             // UPS output off
+        AlarmCase{well_known(15), 0, 0, 0, 0, 0, 0},             // UPS system off
+        AlarmCase{well_known(16), 0, 0, 0, 0, fault_failure, 0}, // fan failure
+        AlarmCase{well_known(17), 0, 0, 0, 0, fault_failure, 0}, // fuse failure
+        AlarmCase{well_known(18), 0, 0, 0, 0, fault_failure, 0}, // general fault
+        AlarmCase{well_known(19), 0, 0, 0, 0, 0, 0},             // diagnostic test failed
+        AlarmCase{well_known(20), 0, 0, 0, 0, 0, 1},             // communications lost
+        AlarmCase{well_known(21), 0, 0, 0, 0, 0, 0},             // awaiting power
+        AlarmCase{well_known(22), 0, 0, 0, shutdown_pending, 0, 0},
+        AlarmCase{well_known(23), 0, 0, 0, shutdown_imminent, 0, 0},
+        AlarmCase{well_known(24), 0, 0, 0, shutdown_test_in_progress, 0, 0},
+        AlarmCase{well_known(25), 0, 0, 0, 0, 0, 0}, // beyond the well-known alarms
+        AlarmCase{well_known(65538), power_on_battery, 0, 0, 0, 0, 0}, // 2 in 16 bits
         AlarmCase{well_known(0), 0, 0, 0, 0, 0, 0},
-        AlarmCase{"20", 0, 0, 0, 0, 0, 0},                           // no dot: passed over
-        AlarmCase{"1.3.6.1.4.1.9.3", 0x01, 0, 0, 0, 0, 0},           // another subtree: its last arc
+        AlarmCase{"20", 0, 0, 0, 0, 0, 0}, // no dot: passed over
+        // another subtree: its last arc
+        AlarmCase{"1.3.6.1.4.1.9.3", power_low_battery, 0, 0, 0, 0, 0},
         AlarmCase{"1.3.6.1.2.1.33.1.6.3.", 0, 0, 0, 0, 0, 0},
-        AlarmCase{"upsAlarmOnBattery", 0, 0, 0, 0, 0, 0},            // a name, not an OID
+        AlarmCase{"upsAlarmOnBattery", 0, 0, 0, 0, 0, 0}, // a name, not an OID
         AlarmCase{"", 0, 0, 0, 0, 0, 0}));
 
 TEST_F(Storing, AlarmsOnlyAddBits) {
-    store(alarm_row, well_known(20).c_str());
-    store(alarm_row, well_known(2).c_str());
-    store(alarm_row, well_known(3).c_str());
-    store(alarm_row, well_known(7).c_str());
-    EXPECT_EQ(d.PowerFlags, 0x03);
+    store(row_alarms_present, well_known(20).c_str());
+    store(row_alarms_present, well_known(2).c_str());
+    store(row_alarms_present, well_known(3).c_str());
+    store(row_alarms_present, well_known(7).c_str());
+    EXPECT_EQ(d.PowerFlags, power_on_battery | power_low_battery);
     EXPECT_EQ(commlost, 1);
 }
 
@@ -349,11 +409,13 @@ TEST_F(Storing, ResetClearsEveryAlarmBitButOnBattery) {
     commlost = 1;
     resetAlarm(d, commlost);
     EXPECT_EQ(commlost, 0);
-    EXPECT_EQ(d.PowerFlags, 0xFE);
-    EXPECT_EQ(d.ModeFlags, 0xF7);
-    EXPECT_EQ(d.BatteryFlags, 0xF6);
-    EXPECT_EQ(d.ShutdownFlags, 0xF1);
-    EXPECT_EQ(d.FaultFlags, 0xF1);
+    const auto all_but = [](int bits) { return static_cast<std::uint8_t>(~bits); };
+    EXPECT_EQ(d.PowerFlags, all_but(power_low_battery));
+    EXPECT_EQ(d.ModeFlags, all_but(mode_on_bypass));
+    EXPECT_EQ(d.BatteryFlags, all_but(battery_bad | battery_bypass_bad));
+    EXPECT_EQ(d.ShutdownFlags,
+              all_but(shutdown_test_in_progress | shutdown_imminent | shutdown_pending));
+    EXPECT_EQ(d.FaultFlags, all_but(fault_temperature_bad | fault_output_overload | fault_failure));
 }
 
 // ---- marker bytes --------------------------------------------------------
@@ -366,8 +428,12 @@ TEST_P(MarkerBytes, EveryCallSetsTheFirstByteOfEachGroup) {
         EXPECT_EQ(d.MarkerBytes[i], i % 4 == 0 ? 0xFF : 0) << "marker byte " << i;
 }
 
-// Rows that store nothing, a number row, the alarm row, and rows beyond the
-// table all count.
-INSTANTIATE_TEST_SUITE_P(Rows, MarkerBytes, ::testing::Values(0, 3, 9, 21, 38, 42, 43, 255));
+// Rows that store nothing, a number row, the alarm row, and numbers beyond
+// the table all count.
+INSTANTIATE_TEST_SUITE_P(Rows, MarkerBytes,
+                         ::testing::Values(row_ident_manufacturer, row_ident_agent_software_version,
+                                           row_estimated_charge_remaining, row_input_true_power_1,
+                                           row_alarms_present, row_config_output_power,
+                                           oid_request_rows, 255));
 
 } // namespace

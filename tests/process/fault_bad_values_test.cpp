@@ -87,10 +87,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Model of 300 bytes, software version as an object identifier.
         BadCase{"bad_values", padded("QW 9T8 XXXXXXXX", 16), padded("1.3.6.1.4.1.", 13),
-                padded("AC Fail, Low Battery !", 30), 0x06},
+                padded("AC Fail, Low Battery !", 30), status_low_battery | status_on_battery},
         // Binary model of 40 bytes; a software version with a zero byte in it.
         BadCase{"binary_texts", padded("\xff\xfeQW\r\n\x01\x7f\"\\ZZZZZ", 16), padded("2.14", 13),
-                padded("On Line", 30), 0x00}),
+                padded("On Line", 30), 0}),
     [](const auto &info) { return std::string(info.param.community); });
 
 } // namespace

@@ -14,7 +14,6 @@
 
 #include "platform/memory_status.h"
 #include "platform/registry.h"
-#include "server/request_parser.h"
 #include "shared/debug_log.h"
 #include "shared/directories.h"
 #include "shared/ini_record.h"

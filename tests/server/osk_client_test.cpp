@@ -27,7 +27,7 @@ class OskClientTest : public AgentFixture {
     void SetUp() override {
         AgentFixture::SetUp();
         TDevice &r = add_device(2, "UPS-A", 7);
-        r.StatusFlags = 0x04;
+        r.StatusFlags = status_on_battery;
         std::strncpy(r.StatusText, "AC Fail ! Remaining 12 min", sizeof r.StatusText);
         std::strncpy(r.CommText, "Communication OK", sizeof r.CommText);
         add_device(5, "UPS-B", 8);

@@ -25,7 +25,7 @@ class ResponsesTest : public AgentFixture {
         r.Address = 3;
         r.IdentWord = 0x1234;
         r.StatusByte = 0x21;
-        r.StatusFlags = 0x04;
+        r.StatusFlags = status_on_battery;
         std::strncpy(r.StatusText, "AC Fail ! Remaining 12 min", sizeof r.StatusText);
         r.CS = 0;
         std::strncpy(r.CommText, "Communication OK", sizeof r.CommText);
