@@ -11,7 +11,7 @@
 #include <ctime>
 
 #include "platform/memory_status.h"
-#include "platform/registry.h"
+#include "platform/scm/registry.h"
 #include "platform/win_types.h"
 #include "server/protocol.h"
 #include "server/request_parser.h"

@@ -28,7 +28,7 @@
 #include <cstring>
 
 #include "platform/event.h"
-#include "platform/service_dispatcher.h"
+#include "platform/scm/service_dispatcher.h"
 #include "platform/thread.h"
 #include "platform/wait.h"
 
