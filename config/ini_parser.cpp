@@ -10,7 +10,7 @@
 
 #include "config/ini_names.h"
 #include "config/ini_store.h"
-#include "platform/text_file.h"
+#include "platform/crt/text_file.h"
 
 std::uint8_t actual_section = 0xFF;
 const char *p_s = nullptr;

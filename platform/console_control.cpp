@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "platform/last_error.h"
-#include "platform/runtime_signal.h"
-#include "platform/signal_thread.h"
+#include "platform/crt/runtime_signal.h"
+#include "platform/crt/signal_thread.h"
 
 namespace platform {
 

@@ -6,8 +6,8 @@
 
 #include "platform/last_error.h"
 #include "platform/module.h"
-#include "platform/registry.h"
-#include "platform/service_control.h"
+#include "platform/scm/registry.h"
+#include "platform/scm/service_control.h"
 
 namespace platform {
 

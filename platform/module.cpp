@@ -7,7 +7,7 @@
 #include <strings.h>
 
 #include "platform/last_error.h"
-#include "platform/service_dispatcher.h"
+#include "platform/scm/service_dispatcher.h"
 #include "platform/terminal_services.h"
 
 namespace platform {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/text_file.h"
+#include "platform/crt/text_file.h"
 #include "shared/debug_log.h"
 
 char *getprgdir(const char *path, char *dir, std::size_t dir_size) {

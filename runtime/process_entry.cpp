@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "platform/last_error.h"
-#include "platform/service_dispatcher.h"
-#include "platform/start_up.h"
+#include "platform/scm/service_dispatcher.h"
+#include "platform/crt/start_up.h"
 #include "platform/thread.h"
 #include "runtime/main_cycle.h"
 #include "runtime/message_box.h"

@@ -12,7 +12,7 @@
 #include <ctime>
 
 #include "platform/memory_status.h"
-#include "platform/registry.h"
+#include "platform/scm/registry.h"
 #include "platform/win_types.h"
 #include "server/protocol.h"
 #include "shared/debug_log.h"

@@ -4,7 +4,7 @@
 // wait for a stop).
 #pragma once
 
-#include "platform/service_control.h"
+#include "platform/scm/service_control.h"
 #include "platform/win_types.h"
 
 // The service's name (also the handler's registration name and the

@@ -2,10 +2,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/console_key.h"
+#include "platform/crt/console_key.h"
 #include "platform/module_file_name.h"
-#include "platform/registry.h"
-#include "platform/service_control.h"
+#include "platform/scm/registry.h"
+#include "platform/scm/service_control.h"
 #include "platform/thread.h"
 #include "runtime/process_entry.h"
 #include "service/service_commands.h"

@@ -1,7 +1,7 @@
 // ServiceMain, Handler and HandlerEx.
 #include "service/service_main.h"
 
-#include "platform/service_control.h"
+#include "platform/scm/service_control.h"
 #include "runtime/main_cycle.h"
 #include "runtime/terminal_services.h"
 #include "runtime/worker_threads.h"

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/module.h"
-#include "platform/service_dispatcher.h"
+#include "platform/scm/service_dispatcher.h"
 #include "platform/win_types.h"
 
 using RegisterServiceCtrlHandlerFn = platform::SERVICE_STATUS_HANDLE (*)(platform::LPCSTR service_name,

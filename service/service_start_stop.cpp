@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "platform/last_error.h"
-#include "platform/service_control.h"
+#include "platform/scm/service_control.h"
 #include "platform/thread.h"
 #include "service/service_commands.h"
 #include "shared/debug_log.h"

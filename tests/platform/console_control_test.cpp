@@ -16,7 +16,7 @@
 
 #include "platform/console_control.h"
 #include "platform/last_error.h"
-#include "platform/runtime_signal.h"
+#include "platform/crt/runtime_signal.h"
 
 namespace {
 

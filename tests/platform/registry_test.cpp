@@ -16,7 +16,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/registry.h"
+#include "platform/scm/registry.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {

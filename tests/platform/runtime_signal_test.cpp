@@ -6,7 +6,7 @@
 #include <atomic>
 #include <thread>
 
-#include "platform/runtime_signal.h"
+#include "platform/crt/runtime_signal.h"
 
 namespace {
 

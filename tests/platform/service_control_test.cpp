@@ -18,9 +18,9 @@
 
 #include "platform/format_message.h"
 #include "platform/module.h"
-#include "platform/registry.h"
-#include "platform/service_control.h"
-#include "platform/service_dispatcher.h"
+#include "platform/scm/registry.h"
+#include "platform/scm/service_control.h"
+#include "platform/scm/service_dispatcher.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {

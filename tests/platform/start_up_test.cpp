@@ -11,7 +11,7 @@
 #include <cerrno>
 #include <string>
 
-#include "platform/start_up.h"
+#include "platform/crt/start_up.h"
 
 namespace {
 

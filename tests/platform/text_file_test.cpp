@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/text_file.h"
+#include "platform/crt/text_file.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/service_control.h"
+#include "platform/scm/service_control.h"
 #include "tests/process/agent_with_ups.h"
 #include "tests/process/service_sandbox.h"
 

@@ -22,9 +22,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/registry.h"
-#include "platform/scm_records.h"
-#include "platform/service_control.h"
+#include "platform/scm/registry.h"
+#include "platform/scm/scm_records.h"
+#include "platform/scm/service_control.h"
 #include "tests/process/agent_process.h"
 #include "tests/support/scratch_dir.h"
 

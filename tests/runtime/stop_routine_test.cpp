@@ -12,7 +12,7 @@
 
 #include "platform/console.h"
 #include "platform/message_queue.h"
-#include "platform/runtime_signal.h"
+#include "platform/crt/runtime_signal.h"
 #include "platform/thread.h"
 #include "platform/version.h"
 #include "runtime/main_cycle.h"

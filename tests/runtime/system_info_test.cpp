@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/memory_status.h"
-#include "platform/registry.h"
+#include "platform/scm/registry.h"
 #include "shared/debug_log.h"
 #include "shared/directories.h"
 #include "shared/ini_record.h"

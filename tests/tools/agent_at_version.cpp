@@ -16,7 +16,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/start_up.h"
+#include "platform/crt/start_up.h"
 #include "platform/version.h"
 #include "runtime/process_entry.h"
 #include "service/service_main.h"

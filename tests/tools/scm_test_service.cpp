@@ -29,7 +29,7 @@
 #include <mutex>
 
 #include "platform/event.h"
-#include "platform/service_dispatcher.h"
+#include "platform/scm/service_dispatcher.h"
 #include "platform/thread.h"
 #include "platform/wait.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/scm_records.h"
+#include "platform/scm/scm_records.h"
 #include "platform/win_types.h"
 
 namespace platform::scm {

@@ -1,5 +1,5 @@
 // The state directory's whole-file writes and checked reads.
-#include "platform/state_file.h"
+#include "platform/scm/state_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

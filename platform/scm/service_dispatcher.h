@@ -11,7 +11,7 @@
 // entry, and its dispatcher fails at once.
 #pragma once
 
-#include "platform/service_control.h"
+#include "platform/scm/service_control.h"
 #include "platform/win_types.h"
 
 namespace platform {

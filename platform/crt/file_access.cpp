@@ -1,5 +1,5 @@
 // _access over access(2).
-#include "platform/file_access.h"
+#include "platform/crt/file_access.h"
 
 #include <cerrno>
 #include <unistd.h>

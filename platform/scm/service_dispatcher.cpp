@@ -2,7 +2,7 @@
 // the service's main function on a thread of its own, the controls taken
 // from the service's control socket on the dispatcher's thread, and the
 // status reports written for the manager.
-#include "platform/service_dispatcher.h"
+#include "platform/scm/service_dispatcher.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -19,9 +19,9 @@
 
 #include "platform/handle.h"
 #include "platform/last_error.h"
-#include "platform/scm_channel.h"
-#include "platform/scm_process.h"
-#include "platform/scm_records.h"
+#include "platform/scm/scm_channel.h"
+#include "platform/scm/scm_process.h"
+#include "platform/scm/scm_records.h"
 #include "platform/thread_create.h"
 #include "platform/wait.h"
 

@@ -1,7 +1,7 @@
 // Text-mode streams on top of stdio: a cookie stream over the binary file
 // translates line ends on the way in and out. The open that does not
 // follow a link goes through open(2) with O_NOFOLLOW and fdopen.
-#include "platform/text_file.h"
+#include "platform/crt/text_file.h"
 
 #include <cerrno>
 #include <cstdlib>

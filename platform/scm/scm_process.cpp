@@ -1,6 +1,6 @@
 // Service processes: start detached through a double fork, and the
 // liveness test over /proc/<pid>/stat.
-#include "platform/scm_process.h"
+#include "platform/scm/scm_process.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/service_control.h"
+#include "platform/scm/service_control.h"
 #include "platform/win_types.h"
 
 namespace platform::scm {

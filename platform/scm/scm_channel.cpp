@@ -1,5 +1,5 @@
 // The control channel's sockets.
-#include "platform/scm_channel.h"
+#include "platform/scm/scm_channel.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "platform/last_error.h"
-#include "platform/service_control.h"
+#include "platform/scm/service_control.h"
 
 namespace platform::scm {
 

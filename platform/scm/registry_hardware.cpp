@@ -5,7 +5,7 @@
 // "cpu MHz" without its fraction). A value the block lacks is missing, and
 // so is the processor key when the block holds none of the three. The file
 // is read afresh at every call, as the figures are asked for seldom.
-#include "platform/registry_hardware.h"
+#include "platform/scm/registry_hardware.h"
 
 #include <sys/utsname.h>
 
@@ -14,7 +14,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/registry.h"
+#include "platform/scm/registry.h"
 
 namespace platform {
 

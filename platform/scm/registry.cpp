@@ -1,7 +1,7 @@
 // The registry's stored keys: folders under the state directory, values as
 // files written through a temporary file and a rename, and key handles in
 // the layer's handle table. See registry.h for the layout on disk.
-#include "platform/registry.h"
+#include "platform/scm/registry.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -18,8 +18,8 @@
 
 #include "platform/handle.h"
 #include "platform/last_error.h"
-#include "platform/registry_hardware.h"
-#include "platform/state_file.h"
+#include "platform/scm/registry_hardware.h"
+#include "platform/scm/state_file.h"
 
 namespace platform {
 

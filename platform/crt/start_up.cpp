@@ -1,5 +1,5 @@
 // StartUp and the argument list.
-#include "platform/start_up.h"
+#include "platform/crt/start_up.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,14 +1,14 @@
 // signal and raise: interrupt and termination as process-wide handlers
 // run on ordinary threads; the fault signals as per-thread handlers behind
 // one native handler.
-#include "platform/runtime_signal.h"
+#include "platform/crt/runtime_signal.h"
 
 #include <signal.h>
 
 #include <atomic>
 #include <mutex>
 
-#include "platform/signal_thread.h"
+#include "platform/crt/signal_thread.h"
 
 namespace platform {
 

@@ -1,7 +1,7 @@
 // The management side of the service control manager: handles to the
 // manager and to services, the records they change, the start of a
 // service's process and the controls sent to its dispatcher.
-#include "platform/service_control.h"
+#include "platform/scm/service_control.h"
 
 #include <strings.h>
 #include <unistd.h>
@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "platform/handle.h"
-#include "platform/registry.h"
-#include "platform/scm_channel.h"
-#include "platform/scm_process.h"
-#include "platform/scm_records.h"
-#include "platform/state_file.h"
+#include "platform/scm/registry.h"
+#include "platform/scm/scm_channel.h"
+#include "platform/scm/scm_process.h"
+#include "platform/scm/scm_records.h"
+#include "platform/scm/state_file.h"
 
 extern char **environ;
 

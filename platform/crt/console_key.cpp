@@ -1,5 +1,5 @@
 // One key press from the terminal in non-canonical mode.
-#include "platform/console_key.h"
+#include "platform/crt/console_key.h"
 
 #include <termios.h>
 #include <unistd.h>

@@ -1,5 +1,5 @@
 // The service records as sealed "key=value" texts, and the service lock.
-#include "platform/scm_records.h"
+#include "platform/scm/scm_records.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -12,8 +12,8 @@
 #include <thread>
 
 #include "platform/last_error.h"
-#include "platform/scm_process.h"
-#include "platform/state_file.h"
+#include "platform/scm/scm_process.h"
+#include "platform/scm/state_file.h"
 
 namespace platform::scm {
 

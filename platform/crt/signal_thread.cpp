@@ -3,7 +3,7 @@
 // one detached thread per event. The pipe never lies on a standard
 // descriptor (the start-up code fills those), so console writes cannot
 // reach it.
-#include "platform/signal_thread.h"
+#include "platform/crt/signal_thread.h"
 
 #include <fcntl.h>
 #include <pthread.h>
