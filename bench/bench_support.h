@@ -22,8 +22,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "tests/process/agent_process.h"
-#include "tests/process/agent_with_ups.h"
+#include "tests/support/agent_process.h"
+#include "tests/support/agent_with_ups.h"
 #include "tests/support/snmpsim_fixture.h"
 
 namespace bench {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/process/agent_process.h"
+#include "tests/support/agent_process.h"
 #include "tests/support/nice_value.h"
 
 namespace {

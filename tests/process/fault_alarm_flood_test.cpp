@@ -10,8 +10,8 @@
 #include <string>
 #include <thread>
 
-#include "tests/process/debug_lines.h"
-#include "tests/process/ups_behind_relay.h"
+#include "tests/support/debug_lines.h"
+#include "tests/support/ups_behind_relay.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "server/protocol.h"
 #include "shared/device_record.h"
-#include "tests/process/agent_with_ups.h"
+#include "tests/support/agent_with_ups.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "server/protocol.h"
-#include "tests/process/agent_with_ups.h"
+#include "tests/support/agent_with_ups.h"
 
 namespace {
 

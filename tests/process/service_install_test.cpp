@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/process/service_sandbox.h"
+#include "tests/support/service_sandbox.h"
 
 namespace {
 

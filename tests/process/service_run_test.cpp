@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "platform/scm/service_control.h"
-#include "tests/process/agent_with_ups.h"
-#include "tests/process/service_sandbox.h"
+#include "tests/support/agent_with_ups.h"
+#include "tests/support/service_sandbox.h"
 
 namespace {
 

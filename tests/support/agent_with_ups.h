@@ -18,7 +18,7 @@
 
 #include "platform/winsock.h"
 #include "snmp/snmp_pp.h"
-#include "tests/process/agent_process.h"
+#include "tests/support/agent_process.h"
 #include "tests/support/protocol_client.h"
 #include "tests/support/snmpsim_fixture.h"
 

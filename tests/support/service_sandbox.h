@@ -25,7 +25,7 @@
 #include "platform/scm/registry.h"
 #include "platform/scm/scm_records.h"
 #include "platform/scm/service_control.h"
-#include "tests/process/agent_process.h"
+#include "tests/support/agent_process.h"
 #include "tests/support/scratch_dir.h"
 
 namespace osktest {
