@@ -64,7 +64,7 @@ TEST_F(AgentPolling, NoAnswerWhileTheUpsIsGoneAndAnswersOnceItIsBack) {
     EXPECT_TRUE(request(GET_IDENTIF, 31).empty());
 
     std::string error;
-    ASSERT_TRUE(simulator().start(ups_address(), simulator_data(), error)) << error;
+    ASSERT_TRUE(simulator().start(ups_address(), osktest::snmpsim_data_dir(), error)) << error;
     ASSERT_TRUE(wait_for_count("\nComm established recognized", 2, 60s)) << agent_.out();
     EXPECT_EQ(request(GET_STATUS, 31).size(), 1u);
 }

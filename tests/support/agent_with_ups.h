@@ -1,8 +1,8 @@
 // Whole-process tests of the agent with simulated UPS devices: one
-// snmpsimd per test suite on a leased loopback address, serving the data
-// files of the SNMP tests and those of tests/process/snmpsim; an agent
-// process per test whose kervon.ini names those devices; and the client's
-// side of the protocol over real UDP datagrams.
+// snmpsimd per test suite on a leased loopback address, serving the UPS
+// data files of tests/data/snmpsim; an agent process per test whose
+// kervon.ini names those devices; and the client's side of the protocol
+// over real UDP datagrams.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,7 +11,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -70,25 +69,16 @@ class AgentWithUps : public ::testing::Test {
     static void SetUpTestSuite() {
         lease_ = new LoopbackLease;
         simulator_ = new SnmpSimulator;
-        data_ = new ScratchDir;
         error_ = new std::string;
-        std::error_code ec;
-        for (const std::string &dir : {snmpsim_data_dir(), std::string(OSK_SOURCE_DIR) + "/tests/process/snmpsim"})
-            for (const auto &entry : std::filesystem::directory_iterator(dir, ec))
-                if (entry.path().extension() == ".snmprec")
-                    std::filesystem::copy_file(entry.path(), data_->file(entry.path().filename().string()),
-                                               std::filesystem::copy_options::overwrite_existing, ec);
         if (lease_->acquire(161, *error_))
-            simulator_->start(lease_->address(), data_->path(), *error_);
+            simulator_->start(lease_->address(), snmpsim_data_dir(), *error_);
     }
     static void TearDownTestSuite() {
         delete simulator_;
         delete lease_;
-        delete data_;
         delete error_;
         simulator_ = nullptr;
         lease_ = nullptr;
-        data_ = nullptr;
         error_ = nullptr;
     }
 
@@ -102,7 +92,6 @@ class AgentWithUps : public ::testing::Test {
     // The simulator's address; every community is a data file's name.
     static const char *ups_address() { return lease_->address(); }
     static SnmpSimulator &simulator() { return *simulator_; }
-    static const std::string &simulator_data() { return data_->path(); }
 
     // kervon.ini with the [System] lines given, the client port of the
     // test, and the devices.
@@ -170,7 +159,6 @@ class AgentWithUps : public ::testing::Test {
 
     static inline LoopbackLease *lease_ = nullptr;
     static inline SnmpSimulator *simulator_ = nullptr;
-    static inline ScratchDir *data_ = nullptr;
     static inline std::string *error_ = nullptr;
 };
 
