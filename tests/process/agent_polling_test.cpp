@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 
 #include "server/protocol.h"
 #include "tests/support/agent_with_ups.h"

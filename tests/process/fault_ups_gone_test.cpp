@@ -18,6 +18,7 @@ using namespace std::chrono_literals;
 using osktest::debug_lines;
 using osktest::line_with;
 using osktest::nth_line_with;
+using osktest::occurrences;
 
 constexpr std::uint16_t kDevice = 31;
 

@@ -22,6 +22,7 @@
 namespace {
 
 using namespace std::chrono_literals;
+using osktest::occurrences;
 
 constexpr std::uint16_t kDevice = 36;
 constexpr const char *kStanzaHead = "    # /etc/logrotate.d/oskavelde";

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/debug_lines.h"
 #include "tests/support/service_sandbox.h"
 
 namespace {

@@ -15,6 +15,7 @@
 
 #include "platform/scm/service_control.h"
 #include "tests/support/agent_with_ups.h"
+#include "tests/support/debug_lines.h"
 #include "tests/support/service_sandbox.h"
 
 namespace {

@@ -12,14 +12,15 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/winsock.h"
 #include "snmp/snmp_pp.h"
 #include "tests/support/agent_process.h"
+#include "tests/support/debug_lines.h"
 #include "tests/support/protocol_client.h"
 #include "tests/support/snmpsim_fixture.h"
+#include "tests/support/wait_until.h"
 
 namespace osktest {
 
@@ -112,19 +113,12 @@ class AgentWithUps : public ::testing::Test {
     }
 
     bool wait_for_count(const std::string &text, std::size_t count, std::chrono::milliseconds limit) const {
-        return wait_for_count_in([this] { return agent_.out(); }, text, count, limit);
+        return wait_until([&] { return occurrences(agent_.out(), text) >= count; }, limit, kCountInterval);
     }
 
     // The same in the debug log file, for a run whose console goes nowhere.
     bool wait_for_log_count(const std::string &text, std::size_t count, std::chrono::milliseconds limit) const {
-        return wait_for_count_in([this] { return agent_.log(); }, text, count, limit);
-    }
-
-    static std::size_t occurrences(const std::string &text, const std::string &what) {
-        std::size_t n = 0;
-        for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size()))
-            ++n;
-        return n;
+        return wait_until([&] { return occurrences(agent_.log(), text) >= count; }, limit, kCountInterval);
     }
 
     // Sends one request and returns every datagram that comes back; the
@@ -145,17 +139,8 @@ class AgentWithUps : public ::testing::Test {
     std::uint16_t client_port_ = 0;
 
   private:
-    template <typename Read>
-    static bool wait_for_count_in(Read read, const std::string &text, std::size_t count,
-                                  std::chrono::milliseconds limit) {
-        const auto until = AgentProcess::Clock::now() + limit;
-        while (AgentProcess::Clock::now() < until) {
-            if (occurrences(read(), text) >= count)
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
-    }
+    // Each test of a count reads the whole output again.
+    static constexpr std::chrono::milliseconds kCountInterval{50};
 
     static inline LoopbackLease *lease_ = nullptr;
     static inline SnmpSimulator *simulator_ = nullptr;
