@@ -65,34 +65,18 @@ inline std::string ups_section(const UpsEntry &ups) {
            "\r\nSNMPSetComm=" + ups.community + "\r\n";
 }
 
-class AgentWithUps : public ::testing::Test {
-  public:
-    static void SetUpTestSuite() {
-        lease_ = new LoopbackLease;
-        simulator_ = new SnmpSimulator;
-        error_ = new std::string;
-        if (lease_->acquire(161, *error_))
-            simulator_->start(lease_->address(), snmpsim_data_dir(), *error_);
-    }
-    static void TearDownTestSuite() {
-        delete simulator_;
-        delete lease_;
-        delete error_;
-        simulator_ = nullptr;
-        lease_ = nullptr;
-        error_ = nullptr;
-    }
-
+class AgentWithUps : public SnmpsimTest {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(simulator_ != nullptr && simulator_->running()) << *error_;
+        SnmpsimTest::SetUp();
+        if (HasFatalFailure())
+            return;
         client_port_ = free_udp_port();
         ASSERT_NE(client_port_, 0);
     }
 
     // The simulator's address; every community is a data file's name.
-    static const char *ups_address() { return lease_->address(); }
-    static SnmpSimulator &simulator() { return *simulator_; }
+    static const char *ups_address() { return agent_address(); }
 
     // kervon.ini with the [System] lines given, the client port of the
     // test, and the devices.
@@ -141,10 +125,6 @@ class AgentWithUps : public ::testing::Test {
   private:
     // Each test of a count reads the whole output again.
     static constexpr std::chrono::milliseconds kCountInterval{50};
-
-    static inline LoopbackLease *lease_ = nullptr;
-    static inline SnmpSimulator *simulator_ = nullptr;
-    static inline std::string *error_ = nullptr;
 };
 
 // Little-endian numbers and texts of a datagram.

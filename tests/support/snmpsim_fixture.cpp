@@ -354,6 +354,8 @@ void SnmpsimTest::SetUp() {
 
 const char *SnmpsimTest::agent_address() { return lease_->address(); }
 
+SnmpSimulator &SnmpsimTest::simulator() { return *simulator_; }
+
 std::string read_simulator_value(const char *agent, const char *community, const char *oid) {
     int created = 0;
     Snmp session(created);
