@@ -18,13 +18,14 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
-#include "tests/process/agent_process.h"
-#include "tests/process/agent_with_ups.h"
+#include "tests/support/agent_process.h"
+#include "tests/support/agent_with_ups.h"
+#include "tests/support/debug_lines.h"
 #include "tests/support/snmpsim_fixture.h"
+#include "tests/support/wait_until.h"
 
 namespace bench {
 
@@ -146,22 +147,10 @@ inline std::string agent_ini(std::uint16_t client_port, int count, const std::st
     return text;
 }
 
-inline std::size_t occurrences(const std::string &text, const std::string &what) {
-    std::size_t n = 0;
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size()))
-        ++n;
-    return n;
-}
-
 // Waits until the agent's console shows count answered polls.
 inline bool wait_for_polls(const osktest::AgentProcess &agent, std::size_t count, std::chrono::milliseconds limit) {
-    const auto until = Clock::now() + limit;
-    while (Clock::now() < until) {
-        if (occurrences(agent.out(), "RESP Dev:") >= count)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
+    return osktest::wait_until([&] { return osktest::occurrences(agent.out(), "RESP Dev:") >= count; }, limit,
+                               std::chrono::milliseconds(50));
 }
 
 } // namespace bench

@@ -168,7 +168,7 @@ int main(int argc, char **argv) {
 
     agent.signal(SIGINT);
     const int exit_code = agent.wait_exit(30s);
-    const std::size_t polls = bench::occurrences(agent.out(), "RESP Dev:");
+    const std::size_t polls = osktest::occurrences(agent.out(), "RESP Dev:");
 
     const auto &a = agent_peer.latencies;
     const auto &e = echo_peer.latencies;

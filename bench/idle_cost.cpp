@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "bench/bench_support.h"
 
@@ -105,7 +106,7 @@ int main(int argc, char **argv) {
     bench::read_usage(floor.pid(), floor_start);
     for (Measured *m : {&polling, &empty}) {
         bench::read_usage(m->agent.pid(), m->at_window_start);
-        m->polls_before = bench::occurrences(m->agent.out(), "RESP Dev:");
+        m->polls_before = osktest::occurrences(m->agent.out(), "RESP Dev:");
     }
     std::this_thread::sleep_until(window_start + std::chrono::seconds(seconds));
     const auto window_end = Clock::now();
@@ -120,9 +121,9 @@ int main(int argc, char **argv) {
                          m->agent.err().c_str());
             return 1;
         }
-        m->polls_after = bench::occurrences(m->agent.out(), "RESP Dev:");
+        m->polls_after = osktest::occurrences(m->agent.out(), "RESP Dev:");
     }
-    const std::size_t timeouts = bench::occurrences(polling.agent.out(), "Comm lost recognized");
+    const std::size_t timeouts = osktest::occurrences(polling.agent.out(), "Comm lost recognized");
 
     const double floor_percent = percent(floor_end.cpu_seconds - floor_start.cpu_seconds, window);
     const double floor_start_percent = percent(floor_end.cpu_seconds, bench::ms_between(spawned, window_end) / 1000.0);

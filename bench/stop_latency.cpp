@@ -71,10 +71,7 @@ Stop stop_during_poll(const char *ups_address, Fault fault) {
     fault(relay);
     // A request that the relay has just taken is one of a poll in progress.
     const int seen = relay.requests();
-    const auto until = Clock::now() + 30s;
-    while (relay.requests() == seen && Clock::now() < until)
-        std::this_thread::sleep_for(1ms);
-    if (relay.requests() == seen)
+    if (!osktest::wait_until([&] { return relay.requests() != seen; }, 30s, 1ms))
         return {-1, "no poll came\n" + agent.out()};
     std::this_thread::sleep_for(kSlowAnswer / 5);
     return stop_now(agent);

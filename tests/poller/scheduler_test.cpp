@@ -20,9 +20,12 @@
 #include "shared/device_table.h"
 #include "shared/ini_record.h"
 #include "tests/support/console_capture.h"
+#include "tests/support/debug_lines.h"
 #include "tests/support/snmpsim_fixture.h"
 
 namespace {
+
+using osktest::occurrences;
 
 std::atomic<std::int64_t> g_now{1'000'000};
 std::atomic<int> g_steps{0};
@@ -94,13 +97,6 @@ template <typename Base> class SchedulerOn : public Base {
         return g_steps;
     }
 
-    static std::size_t count(const std::string &text, const std::string &what) {
-        std::size_t n = 0;
-        for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
-            ++n;
-        return n;
-    }
-
     ConsoleCapture console_;
 };
 
@@ -160,11 +156,11 @@ TEST_F(Scheduler, AUpsThatNeverAnswersCountsUpAndLosesItsFlagFromTheFourthExamin
         device_snapshot(0, &record, &ready);
         EXPECT_EQ(record.ErrorCount, want_count[run]) << "run " << run + 1;
         EXPECT_EQ(ready, want_ready[run]) << "run " << run + 1;
-        EXPECT_EQ(count(console_.text(), "\nERROR PACKET MAX"), want_max_lines[run]) << "run " << run + 1;
+        EXPECT_EQ(occurrences(console_.text(), "\nERROR PACKET MAX"), want_max_lines[run]) << "run " << run + 1;
         EXPECT_EQ(record.LastRequest, g_now);
         g_now += 9; // each examination lies more than 5 s after the last
     }
-    EXPECT_EQ(count(console_.text(), "RESP Dev:"), 0u);
+    EXPECT_EQ(occurrences(console_.text(), "RESP Dev:"), 0u);
 }
 
 TEST_F(Scheduler, AMissIsCountedFiveSecondsAfterTheLastCountedOne) {
@@ -180,11 +176,11 @@ TEST_F(Scheduler, AMissIsCountedFiveSecondsAfterTheLastCountedOne) {
     polling_run(); // 4 s after the counted miss: none
     EXPECT_EQ(SM_DEV[0]->ErrorCount, 4);
     EXPECT_EQ(SM_DEV[0]->LastResponse, start + 1);
-    EXPECT_EQ(count(console_.text(), "\nERROR PACKET MAX"), 0u);
+    EXPECT_EQ(occurrences(console_.text(), "\nERROR PACKET MAX"), 0u);
     g_now = start + 6;
     polling_run(); // 5 s: at the limit
     EXPECT_EQ(SM_DEV[0]->LastResponse, start + 6);
-    EXPECT_EQ(count(console_.text(), "\nERROR PACKET MAX"), 1u);
+    EXPECT_EQ(occurrences(console_.text(), "\nERROR PACKET MAX"), 1u);
 }
 
 TEST_F(Scheduler, AClockSetBackHoldsTheSlotAndCountsNoMissUntilItPassesTheLastRequest) {
@@ -243,8 +239,8 @@ TEST_P(RequestLine, IsWrittenFromTraceLevelTwo) {
     k_monitor1 = GetParam();
     polling_run();
     const std::string line = " 01\\15 10:20:30  RQ Dev:03                ups-3             ::1 07 255 CS:0  \n";
-    EXPECT_EQ(count(console_.text(), line), GetParam() >= 2 ? 1u : 0u) << console_.text();
-    EXPECT_EQ(count(console_.text(), "RQ Dev:"), GetParam() >= 2 ? 1u : 0u);
+    EXPECT_EQ(occurrences(console_.text(), line), GetParam() >= 2 ? 1u : 0u) << console_.text();
+    EXPECT_EQ(occurrences(console_.text(), "RQ Dev:"), GetParam() >= 2 ? 1u : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, RequestLine, ::testing::Values(0, 1, 2, 10));
@@ -254,7 +250,7 @@ TEST_F(Scheduler, TheRequestLineShowsWholeTwentyCharacterFields) {
     std::memcpy(SM_DEV[12]->Name, "ABCDEFGHIJKLMNOPQRST", 20);
     k_monitor1 = 2;
     polling_run();
-    EXPECT_EQ(count(console_.text(), "RQ Dev:12 ABCDEFGHIJKLMNOPQRST             ::1 07 255 CS:0"), 1u)
+    EXPECT_EQ(occurrences(console_.text(), "RQ Dev:12 ABCDEFGHIJKLMNOPQRST             ::1 07 255 CS:0"), 1u)
         << console_.text();
 }
 
@@ -303,7 +299,7 @@ TEST_P(AnsweredPoll, ResetsTheMissedCountAndIsLogged) {
     ASSERT_NE(resp, std::string::npos) << text;
     EXPECT_LT(rq, resp);
     EXPECT_NE(text.find(tail, resp), std::string::npos) << text;
-    EXPECT_EQ(count(text, "SNMP++ Get Error"), GetParam().errors) << text;
+    EXPECT_EQ(occurrences(text, "SNMP++ Get Error"), GetParam().errors) << text;
 }
 
 INSTANTIATE_TEST_SUITE_P(Results, AnsweredPoll,
@@ -319,9 +315,9 @@ TEST_F(SchedulerWithUps, AnsweredPollsNeverReachTheLimit) {
         EXPECT_EQ(SM_DEV[4]->ErrorCount, 0);
         g_now += 9;
     }
-    EXPECT_EQ(count(console_.text(), "\nERROR PACKET MAX"), 0u);
-    EXPECT_EQ(count(console_.text(), "RESP Dev:04"), 6u);
-    EXPECT_EQ(count(console_.text(), "RQ Dev:04"), 0u); // below trace level 2
+    EXPECT_EQ(occurrences(console_.text(), "\nERROR PACKET MAX"), 0u);
+    EXPECT_EQ(occurrences(console_.text(), "RESP Dev:04"), 6u);
+    EXPECT_EQ(occurrences(console_.text(), "RQ Dev:04"), 0u); // below trace level 2
 }
 
 } // namespace

@@ -27,6 +27,7 @@
 #include "tests/support/descriptors_used_up.h"
 #include "tests/support/snmpsim_fixture.h"
 #include "tests/support/udp_relay.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -731,9 +732,8 @@ TEST_P(SilentAtRowTen, KeepsRowsBeforeAndStillTriesTheSet) {
     std::thread resumer([&] {
         if (!c.answers_set)
             return;
-        const auto end = Clock::now() + std::chrono::seconds(10);
-        while (relay_.requests() < row_battery_voltage + 2 && Clock::now() < end)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        osktest::wait_until([&] { return relay_.requests() >= row_battery_voltage + 2; }, std::chrono::seconds(10),
+                            std::chrono::milliseconds(5));
         relay_.resume();
     });
     const std::uint8_t result = timed_poll("writable");

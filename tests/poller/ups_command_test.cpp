@@ -16,6 +16,7 @@
 #include "tests/support/console_capture.h"
 #include "tests/support/snmpsim_fixture.h"
 #include "tests/support/udp_relay.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -209,9 +210,8 @@ TEST_F(RelayedCommand, RequestStoredDuringTheSetIsCarriedOutNext) {
     // A client's cancel arrives while the shutdown's SET waits for its
     // answer.
     std::thread client([&] {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (relay_.requests() < 1 && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        osktest::wait_until([&] { return relay_.requests() >= 1; }, std::chrono::seconds(5),
+                            std::chrono::milliseconds(1));
         pending_command_store(kSlot, 3, 6, 0, 0xFFFF);
     });
     EXPECT_EQ(send(relay_address_.address(), "writable", 0), 0);

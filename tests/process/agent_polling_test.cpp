@@ -8,9 +8,10 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 
 #include "server/protocol.h"
-#include "tests/process/agent_with_ups.h"
+#include "tests/support/agent_with_ups.h"
 #include "tests/support/udp_relay.h"
 
 namespace {
@@ -64,7 +65,7 @@ TEST_F(AgentPolling, NoAnswerWhileTheUpsIsGoneAndAnswersOnceItIsBack) {
     EXPECT_TRUE(request(GET_IDENTIF, 31).empty());
 
     std::string error;
-    ASSERT_TRUE(simulator().start(ups_address(), simulator_data(), error)) << error;
+    ASSERT_TRUE(simulator().start(ups_address(), osktest::snmpsim_data_dir(), error)) << error;
     ASSERT_TRUE(wait_for_count("\nComm established recognized", 2, 60s)) << agent_.out();
     EXPECT_EQ(request(GET_STATUS, 31).size(), 1u);
 }

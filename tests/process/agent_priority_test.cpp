@@ -8,11 +8,11 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "tests/process/agent_process.h"
+#include "tests/support/agent_process.h"
 #include "tests/support/nice_value.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -59,11 +59,13 @@ TEST(AgentPriority, EveryThreadRunsAtNiceZeroUnderNice) {
 
     // The priority is set just after the worker threads start; a few
     // readings allow for that moment.
-    std::vector<ThreadNice> threads = thread_nice_values(agent.pid());
-    for (const auto until = AgentProcess::Clock::now() + 3s;
-         !all_at_zero(threads) && AgentProcess::Clock::now() < until;
-         threads = thread_nice_values(agent.pid()))
-        std::this_thread::sleep_for(100ms);
+    std::vector<ThreadNice> threads;
+    osktest::wait_until(
+        [&] {
+            threads = thread_nice_values(agent.pid());
+            return all_at_zero(threads);
+        },
+        3s, 100ms);
     EXPECT_GE(threads.size(), 4u) << listing(threads);
     EXPECT_TRUE(all_at_zero(threads)) << listing(threads);
 

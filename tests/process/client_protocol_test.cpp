@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "server/protocol.h"
-#include "tests/process/agent_with_ups.h"
+#include "tests/support/agent_with_ups.h"
 
 namespace {
 

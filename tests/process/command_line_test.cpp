@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/process/agent_process.h"
+#include "tests/support/agent_process.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 
 #include <chrono>
 #include <string>
-#include <thread>
 
-#include "tests/process/debug_lines.h"
-#include "tests/process/ups_behind_relay.h"
+#include "tests/support/debug_lines.h"
+#include "tests/support/ups_behind_relay.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -37,9 +37,7 @@ class AlarmFlood : public osktest::UpsBehindRelay {
 
     // The moment the first request goes unanswered.
     Clock::time_point wait_for_silence() {
-        const auto until = Clock::now() + 60s;
-        while (relay_.requests() <= silent_from_ && Clock::now() < until)
-            std::this_thread::sleep_for(2ms);
+        osktest::wait_until([&] { return relay_.requests() > silent_from_; }, 60s, 2ms);
         EXPECT_GT(relay_.requests(), silent_from_) << agent_.out();
         return Clock::now();
     }

@@ -13,11 +13,13 @@
 
 #include "server/protocol.h"
 #include "shared/device_record.h"
-#include "tests/process/agent_with_ups.h"
+#include "tests/support/agent_with_ups.h"
+#include "tests/support/debug_lines.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using osktest::occurrences;
 using osktest::text_at;
 
 constexpr std::uint16_t kDevice = 34;

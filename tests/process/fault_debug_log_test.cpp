@@ -15,8 +15,8 @@
 #include <string>
 
 #include "server/protocol.h"
-#include "tests/process/agent_with_ups.h"
-#include "tests/process/debug_lines.h"
+#include "tests/support/agent_with_ups.h"
+#include "tests/support/debug_lines.h"
 
 namespace {
 

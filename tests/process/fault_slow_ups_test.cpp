@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "server/protocol.h"
-#include "tests/process/debug_lines.h"
-#include "tests/process/ups_behind_relay.h"
+#include "tests/support/debug_lines.h"
+#include "tests/support/ups_behind_relay.h"
 
 namespace {
 

@@ -12,11 +12,13 @@
 #include <string>
 
 #include "server/protocol.h"
-#include "tests/process/agent_with_ups.h"
+#include "tests/support/agent_with_ups.h"
+#include "tests/support/debug_lines.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using osktest::occurrences;
 
 constexpr std::uint16_t kDevice = 36;
 

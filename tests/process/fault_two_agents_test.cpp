@@ -7,15 +7,17 @@
 
 #include <chrono>
 #include <string>
-#include <thread>
 
 #include "server/protocol.h"
-#include "tests/process/agent_with_ups.h"
-#include "tests/process/debug_lines.h"
+#include "tests/support/agent_with_ups.h"
+#include "tests/support/debug_lines.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using osktest::occurrences;
+using osktest::wait_until;
 
 constexpr std::uint16_t kDevice = 36;
 
@@ -31,10 +33,7 @@ TEST_F(TwoAgents, TheSecondReportsThePortFailureAndKeepsPolling) {
     second.write_ini(config);
     ASSERT_TRUE(second.start({"-debug"}));
     const auto polled = [&](std::size_t n) {
-        const auto until = osktest::AgentProcess::Clock::now() + 60s;
-        while (occurrences(second.out(), "RESP Dev:01") < n && osktest::AgentProcess::Clock::now() < until)
-            std::this_thread::sleep_for(50ms);
-        return occurrences(second.out(), "RESP Dev:01") >= n;
+        return wait_until([&] { return occurrences(second.out(), "RESP Dev:01") >= n; }, 60s, 50ms);
     };
     ASSERT_TRUE(polled(2)) << second.out() << second.err();
 

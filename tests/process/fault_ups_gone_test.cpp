@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "server/protocol.h"
-#include "tests/process/debug_lines.h"
-#include "tests/process/ups_behind_relay.h"
+#include "tests/support/debug_lines.h"
+#include "tests/support/ups_behind_relay.h"
 
 namespace {
 
@@ -18,6 +18,7 @@ using namespace std::chrono_literals;
 using osktest::debug_lines;
 using osktest::line_with;
 using osktest::nth_line_with;
+using osktest::occurrences;
 
 constexpr std::uint16_t kDevice = 31;
 

@@ -16,12 +16,13 @@
 #include <thread>
 
 #include "server/protocol.h"
-#include "tests/process/agent_with_ups.h"
-#include "tests/process/debug_lines.h"
+#include "tests/support/agent_with_ups.h"
+#include "tests/support/debug_lines.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using osktest::occurrences;
 
 constexpr std::uint16_t kDevice = 36;
 constexpr const char *kStanzaHead = "    # /etc/logrotate.d/oskavelde";

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/process/service_sandbox.h"
+#include "tests/support/debug_lines.h"
+#include "tests/support/service_sandbox.h"
 
 namespace {
 

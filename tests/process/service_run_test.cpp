@@ -14,8 +14,9 @@
 #include <vector>
 
 #include "platform/scm/service_control.h"
-#include "tests/process/agent_with_ups.h"
-#include "tests/process/service_sandbox.h"
+#include "tests/support/agent_with_ups.h"
+#include "tests/support/debug_lines.h"
+#include "tests/support/service_sandbox.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/process/agent_with_ups.h"
-#include "tests/process/service_sandbox.h"
+#include "tests/support/agent_with_ups.h"
+#include "tests/support/service_sandbox.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "tests/process/agent_process.h"
+#include "tests/support/agent_process.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 // The client-side request sender: the requests it composes, received byte
 // for byte by a socket of the test on [Network] Port + 4, its look-up of
 // host names, and the destinations it refuses.
+#include <chrono>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include "shared/ini_record.h"
 #include "tests/server/agent_fixture.h"
 #include "tests/support/console_capture.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -47,13 +49,11 @@ class RequestSenderTest : public ::testing::Test {
 
     std::string received() {
         char buffer[4096];
-        for (int i = 0; i < 200; ++i) {
-            const int got = recvfrom(receiver_, buffer, sizeof buffer, 0, nullptr, nullptr);
-            if (got >= 0)
-                return std::string(buffer, static_cast<std::size_t>(got));
-            Sleep(2);
-        }
-        return "<nothing>";
+        int got = -1;
+        const bool arrived = osktest::wait_until(
+            [&] { return (got = recvfrom(receiver_, buffer, sizeof buffer, 0, nullptr, nullptr)) >= 0; },
+            std::chrono::milliseconds(400), std::chrono::milliseconds(2));
+        return arrived ? std::string(buffer, static_cast<std::size_t>(got)) : "<nothing>";
     }
 
     WSADATA data_{};

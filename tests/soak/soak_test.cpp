@@ -28,9 +28,9 @@
 #include <vector>
 
 #include "server/protocol.h"
-#include "tests/process/agent_process.h"
-#include "tests/process/agent_with_ups.h"
 #include "tests/soak/console_follower.h"
+#include "tests/support/agent_process.h"
+#include "tests/support/agent_with_ups.h"
 #include "tests/support/protocol_client.h"
 #include "tests/support/protocol_decode.h"
 #include "tests/support/relay_farm.h"

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "snmp/snmp_pp.h"
+#include "tests/support/wait_until.h"
 
 extern char **environ;
 
@@ -273,28 +274,33 @@ bool SnmpSimulator::wait_until_answering(const std::string &address, unsigned sh
     target.set_readcommunity(OctetStr(community.c_str()));
     target.set_retry(0);
     target.set_timeout(25);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (std::chrono::steady_clock::now() < deadline) {
-        int status = 0;
-        if (waitpid(guardian_, &status, WNOHANG) == guardian_) {
-            guardian_ = -1;
-            error = "snmpsimd ended before it answered (exit status " +
-                    std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ")";
-            return false;
-        }
-        int created = 0;
-        Snmp session(created);
-        Pdu pdu;
-        pdu += Vb(Oid("1.3.6.1.2.1.33.1.1.1.0"));
-        const int answer = session.get(pdu, target);
-        // Any answer, an error status included, means it is serving.
-        if (answer >= 0)
-            return true;
-        if (answer != SNMP_CLASS_TIMEOUT)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    error = "snmpsimd on " + address + ":" + std::to_string(port) + " did not answer within 60 s";
-    return false;
+    bool answering = false;
+    const bool settled = wait_until(
+        [&] {
+            int status = 0;
+            if (waitpid(guardian_, &status, WNOHANG) == guardian_) {
+                guardian_ = -1;
+                error = "snmpsimd ended before it answered (exit status " +
+                        std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + ")";
+                return true;
+            }
+            int created = 0;
+            Snmp session(created);
+            Pdu pdu;
+            pdu += Vb(Oid("1.3.6.1.2.1.33.1.1.1.0"));
+            const int answer = session.get(pdu, target);
+            // Any answer, an error status included, means it is serving.
+            answering = answer >= 0;
+            // A time-out has waited already; a failure that came at once
+            // waits a little before the next try.
+            if (!answering && answer != SNMP_CLASS_TIMEOUT)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            return answering;
+        },
+        std::chrono::seconds(60), std::chrono::milliseconds(0));
+    if (!settled)
+        error = "snmpsimd on " + address + ":" + std::to_string(port) + " did not answer within 60 s";
+    return answering;
 }
 
 void SnmpSimulator::stop() {
@@ -302,15 +308,8 @@ void SnmpSimulator::stop() {
         close(keepalive_fd_);
     keepalive_fd_ = -1;
     if (guardian_ > 0) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        bool ended = false;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (waitpid(guardian_, nullptr, WNOHANG) == guardian_) {
-                ended = true;
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
+        const bool ended = wait_until([&] { return waitpid(guardian_, nullptr, WNOHANG) == guardian_; },
+                                      std::chrono::seconds(10));
         if (!ended) {
             kill(-guardian_, SIGKILL);
             waitpid(guardian_, nullptr, 0);
@@ -354,6 +353,8 @@ void SnmpsimTest::SetUp() {
 }
 
 const char *SnmpsimTest::agent_address() { return lease_->address(); }
+
+SnmpSimulator &SnmpsimTest::simulator() { return *simulator_; }
 
 std::string read_simulator_value(const char *agent, const char *community, const char *oid) {
     int created = 0;

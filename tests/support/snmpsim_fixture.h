@@ -85,6 +85,8 @@ class SnmpsimTest : public ::testing::Test {
     void SetUp() override;
     // The simulator's address, "127.0.0.x"; it listens on port 161.
     static const char *agent_address();
+    // The simulator itself, for a test that stops and starts it again.
+    static SnmpSimulator &simulator();
 
   private:
     static LoopbackLease *lease_;

@@ -23,10 +23,31 @@
 #include <vector>
 
 #include "tests/support/scratch_dir.h"
+#include "tests/support/wait_until.h"
 
 extern char **environ;
 
 namespace osktest {
+
+// The exit code of the child process pid once it has ended, within the
+// limit: -1 when it still runs or is no child of this process, 128 + n
+// when a signal n ended it. An ended child is reaped. No pid (0 or less)
+// is -1 at once: waitpid would take it for any child.
+inline int wait_for_exit(pid_t pid, std::chrono::milliseconds limit) {
+    if (pid <= 0)
+        return -1;
+    int status = 0;
+    pid_t done = 0;
+    const bool ended = wait_until(
+        [&] {
+            done = ::waitpid(pid, &status, WNOHANG);
+            return done != 0;
+        },
+        limit, std::chrono::milliseconds(10));
+    if (!ended || done != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
 
 class AgentProcess {
   public:
@@ -145,34 +166,24 @@ class AgentProcess {
     // -1 when it is still running (it is then killed), 128 + n when a
     // signal n ended it.
     int wait_exit(std::chrono::milliseconds limit) {
-        const auto until = Clock::now() + limit;
-        for (;;) {
-            int status = 0;
-            const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-            if (done == pid_) {
-                pid_ = -1;
-                ended_ = Clock::now();
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            if (Clock::now() >= until) {
-                ::kill(pid_, SIGKILL);
-                ::waitpid(pid_, nullptr, 0);
-                pid_ = -1;
-                return -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        // Without a process there is nothing to wait for, and nothing to
+        // kill: a kill of pid -1 would reach every process of the user.
+        if (pid_ <= 0)
+            return -1;
+        const int code = wait_for_exit(pid_, limit);
+        if (code >= 0) {
+            ended_ = Clock::now();
+        } else {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
         }
+        pid_ = -1;
+        return code;
     }
 
     // True once standard output holds the text, within the limit.
     bool wait_for_output(const std::string &text, std::chrono::milliseconds limit) const {
-        const auto until = Clock::now() + limit;
-        while (Clock::now() < until) {
-            if (out().find(text) != std::string::npos)
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return out().find(text) != std::string::npos;
+        return wait_until([&] { return out().find(text) != std::string::npos; }, limit);
     }
 
     // The listing of the set-up comes after the main cycle has started its

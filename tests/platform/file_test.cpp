@@ -1,6 +1,6 @@
 // File creation: the dispositions of CreateFileA, the mode of a file
-// created open to everyone whatever the umask, a creation that never goes
-// through a link, and handle closing.
+// created open to everyone whatever the umask, and a creation that never
+// goes through a link.
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -161,47 +161,6 @@ TEST_F(CreateFileTest, CreateNewDoesNotGoThroughALink) {
     EXPECT_EQ(read_file_bytes(file), "kept");
     EXPECT_EQ(mode_of(file), 0600u);
     EXPECT_FALSE(exists(nothing));
-}
-
-TEST(Security, OnlyPresentNullAccessListGrantsEveryone) {
-    platform::SECURITY_DESCRIPTOR sd;
-    platform::ACL some_list{};
-    platform::SECURITY_ATTRIBUTES sa{sizeof sa, &sd, platform::FALSE};
-
-    EXPECT_FALSE(platform::InitializeSecurityDescriptor(&sd, 2));
-    EXPECT_EQ(platform::GetLastError(), platform::ERROR_UNKNOWN_REVISION);
-
-    ASSERT_TRUE(platform::InitializeSecurityDescriptor(&sd, platform::SECURITY_DESCRIPTOR_REVISION));
-    EXPECT_FALSE(platform::grants_everyone(&sa)); // no access list at all
-    platform::SetSecurityDescriptorDacl(&sd, platform::TRUE, &some_list, platform::FALSE);
-    EXPECT_FALSE(platform::grants_everyone(&sa)); // a list of its own
-    platform::SetSecurityDescriptorDacl(&sd, platform::TRUE, nullptr, platform::FALSE);
-    EXPECT_TRUE(platform::grants_everyone(&sa));
-    platform::SetSecurityDescriptorDacl(&sd, platform::FALSE, nullptr, platform::FALSE);
-    EXPECT_FALSE(platform::grants_everyone(&sa));
-
-    platform::SECURITY_ATTRIBUTES no_descriptor{sizeof no_descriptor, nullptr, platform::FALSE};
-    EXPECT_FALSE(platform::grants_everyone(&no_descriptor));
-    EXPECT_FALSE(platform::grants_everyone(nullptr));
-}
-
-TEST(Handle, ClosesOnceAndRefusesWhatIsNoHandle) {
-    ScratchDir dir;
-    const std::string path = dir.file("h");
-    HANDLE h = platform::CreateFileA(path.c_str(), platform::GENERIC_WRITE, 0, nullptr, platform::CREATE_NEW,
-                                     platform::FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(h, platform::INVALID_HANDLE_VALUE);
-    EXPECT_NE(platform::object_from_handle(h), nullptr);
-    EXPECT_TRUE(platform::CloseHandle(h));
-    EXPECT_EQ(platform::object_from_handle(h), nullptr);
-
-    int not_a_handle = 0;
-    for (HANDLE bad : {h, platform::INVALID_HANDLE_VALUE, static_cast<HANDLE>(nullptr),
-                       static_cast<HANDLE>(&not_a_handle)}) {
-        platform::SetLastError(0);
-        EXPECT_FALSE(platform::CloseHandle(bad));
-        EXPECT_EQ(platform::GetLastError(), platform::ERROR_INVALID_HANDLE);
-    }
 }
 
 } // namespace

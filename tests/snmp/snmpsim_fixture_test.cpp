@@ -12,9 +12,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <thread>
 
 #include "tests/support/snmpsim_fixture.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -85,16 +85,14 @@ TEST(SnmpSimulatorDeathTest, EndsWithTheTestProcess) {
             std::_Exit(simulator->start(address, osktest::snmpsim_data_dir(), why) ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
-    bool freed = false;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!freed && std::chrono::steady_clock::now() < deadline) {
-        const int fd = bind_udp(address.c_str(), 161);
-        freed = fd >= 0;
-        if (freed)
-            close(fd);
-        else
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    const bool freed = osktest::wait_until(
+        [&] {
+            const int fd = bind_udp(address.c_str(), 161);
+            if (fd >= 0)
+                close(fd);
+            return fd >= 0;
+        },
+        std::chrono::seconds(10), std::chrono::milliseconds(50));
     EXPECT_TRUE(freed) << "snmpsimd still holds " << address << ":161";
 }
 

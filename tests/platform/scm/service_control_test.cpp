@@ -22,6 +22,7 @@
 #include "platform/scm/service_control.h"
 #include "platform/scm/service_dispatcher.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -67,10 +68,9 @@ class Manager : public ::testing::Test {
         platform::SC_HANDLE service = create(name, kStub + " " + name + arguments);
         if (service == nullptr || !platform::StartServiceA(service, 0, nullptr))
             return nullptr;
-        const auto until = Clock::now() + 10s;
-        while (state_of(service) != platform::SERVICE_RUNNING && Clock::now() < until)
-            std::this_thread::sleep_for(10ms);
-        return state_of(service) == platform::SERVICE_RUNNING ? service : nullptr;
+        const bool running =
+            osktest::wait_until([&] { return state_of(service) == platform::SERVICE_RUNNING; }, 10s, 10ms);
+        return running ? service : nullptr;
     }
 
     static platform::SERVICE_STATUS_PROCESS status_of(platform::SC_HANDLE service) {

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <string>
 
-#include "tests/process/agent_with_ups.h"
+#include "tests/support/agent_with_ups.h"
 #include "tests/support/udp_relay.h"
 
 namespace osktest {

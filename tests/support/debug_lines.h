@@ -1,7 +1,8 @@
-// The agent's debug output read line by line: the console text or the
-// debug log file split at line feeds, with the carriage returns that
-// "\n\r" messages and the file's text mode add taken out, and the lines
-// that hold a text found, counted and put in order.
+// The agent's debug output as the tests read it: how often a text occurs
+// in the console text or the debug log file; that output split at line
+// feeds, with the carriage returns that "\n\r" messages and the file's
+// text mode add taken out, and the lines that hold a text found, counted
+// and put in order; and a message as the text-mode log file holds it.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +10,28 @@
 #include <vector>
 
 namespace osktest {
+
+// Occurrences of what in text that do not overlap one another; none of
+// an empty text, which would otherwise be found at every position.
+inline std::size_t occurrences(const std::string &text, const std::string &what) {
+    if (what.empty())
+        return 0;
+    std::size_t n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size()))
+        ++n;
+    return n;
+}
+
+// A debug-log message as the text-mode log file holds it: each LF as CR LF.
+inline std::string in_log(const std::string &text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '\n')
+            out += '\r';
+        out += c;
+    }
+    return out;
+}
 
 inline std::vector<std::string> debug_lines(const std::string &text) {
     std::vector<std::string> lines(1);

@@ -19,14 +19,14 @@
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/scm/registry.h"
 #include "platform/scm/scm_records.h"
 #include "platform/scm/service_control.h"
-#include "tests/process/agent_process.h"
+#include "tests/support/agent_process.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/wait_until.h"
 
 namespace osktest {
 
@@ -147,40 +147,18 @@ class ServiceSandbox {
 
     // True once the service reports the state, within the limit.
     static bool wait_state(platform::DWORD wanted, std::chrono::milliseconds limit) {
-        const auto until = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < until) {
-            if (state() == wanted)
-                return true;
-            std::this_thread::sleep_for(20ms);
-        }
-        return state() == wanted;
+        return wait_until([&] { return state() == wanted; }, limit);
     }
 
     // True once the service's debug log holds the text, within the limit.
     bool wait_for_log(const std::string &text, std::chrono::milliseconds limit) const {
-        const auto until = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < until) {
-            if (service_log().find(text) != std::string::npos)
-                return true;
-            std::this_thread::sleep_for(50ms);
-        }
-        return service_log().find(text) != std::string::npos;
+        return wait_until([&] { return service_log().find(text) != std::string::npos; }, limit, 50ms);
     }
 
     // The exit code of a service process once it has ended, within the
-    // limit: -1 when it still runs, 128 + n after signal n.
-    static int wait_service_exit(int pid, std::chrono::milliseconds limit) {
-        const auto until = std::chrono::steady_clock::now() + limit;
-        for (;;) {
-            int status = 0;
-            const pid_t done = ::waitpid(pid, &status, WNOHANG);
-            if (done == pid)
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            if (done < 0 || std::chrono::steady_clock::now() >= until)
-                return -1;
-            std::this_thread::sleep_for(20ms);
-        }
-    }
+    // limit: -1 when it still runs, 128 + n after signal n. The sandbox
+    // reaps the detached service process, so it can be waited for.
+    static int wait_service_exit(int pid, std::chrono::milliseconds limit) { return wait_for_exit(pid, limit); }
 
     // The status reports the service's process made, oldest first.
     static std::vector<platform::SERVICE_STATUS> reports() { return platform::scm::status_reports("Oskavelde"); }
@@ -238,23 +216,5 @@ class ServiceSandbox {
     ScratchDir state_;
     ScratchDir data_;
 };
-
-// A debug-log line as the text-mode log file holds it: each LF as CR LF.
-inline std::string in_log(const std::string &text) {
-    std::string out;
-    for (const char c : text) {
-        if (c == '\n')
-            out += '\r';
-        out += c;
-    }
-    return out;
-}
-
-inline std::size_t occurrences_of(const std::string &text, const std::string &what) {
-    std::size_t n = 0;
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size()))
-        ++n;
-    return n;
-}
 
 } // namespace osktest

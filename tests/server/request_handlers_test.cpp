@@ -12,6 +12,7 @@
 
 #include "server/protocol.h"
 #include "tests/server/agent_fixture.h"
+#include "tests/support/debug_lines.h"
 
 namespace {
 
@@ -192,12 +193,7 @@ TEST_F(ResponsesTest, NoAnswerForADeviceThatIsNoSnmpDevice) {
     EXPECT_TRUE(exchange({request_datagram(GET_STATUS, 5), request_datagram(GET_STATUS, 6),
                           request_datagram(GET_STATUS, 8)})
                     .empty());
-    const std::string log = console_.text();
-    std::size_t lines = 0;
-    for (std::size_t at = log.find("UDP  : Decoded device [32] ... OK "); at != std::string::npos;
-         at = log.find("UDP  : Decoded device [32] ... OK ", at + 1))
-        ++lines;
-    EXPECT_EQ(lines, 3u);
+    EXPECT_EQ(osktest::occurrences(console_.text(), "UDP  : Decoded device [32] ... OK "), 3u);
 }
 
 TEST_F(ResponsesTest, RequestsForAllDevicesComposeNothingAndResendNothing) {

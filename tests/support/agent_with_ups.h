@@ -1,8 +1,8 @@
 // Whole-process tests of the agent with simulated UPS devices: one
-// snmpsimd per test suite on a leased loopback address, serving the data
-// files of the SNMP tests and those of tests/process/snmpsim; an agent
-// process per test whose kervon.ini names those devices; and the client's
-// side of the protocol over real UDP datagrams.
+// snmpsimd per test suite on a leased loopback address, serving the UPS
+// data files of tests/data/snmpsim; an agent process per test whose
+// kervon.ini names those devices; and the client's side of the protocol
+// over real UDP datagrams.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,16 +11,16 @@
 
 #include <chrono>
 #include <cstdint>
-#include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/winsock.h"
 #include "snmp/snmp_pp.h"
-#include "tests/process/agent_process.h"
+#include "tests/support/agent_process.h"
+#include "tests/support/debug_lines.h"
 #include "tests/support/protocol_client.h"
 #include "tests/support/snmpsim_fixture.h"
+#include "tests/support/wait_until.h"
 
 namespace osktest {
 
@@ -65,44 +65,18 @@ inline std::string ups_section(const UpsEntry &ups) {
            "\r\nSNMPSetComm=" + ups.community + "\r\n";
 }
 
-class AgentWithUps : public ::testing::Test {
-  public:
-    static void SetUpTestSuite() {
-        lease_ = new LoopbackLease;
-        simulator_ = new SnmpSimulator;
-        data_ = new ScratchDir;
-        error_ = new std::string;
-        std::error_code ec;
-        for (const std::string &dir : {snmpsim_data_dir(), std::string(OSK_SOURCE_DIR) + "/tests/process/snmpsim"})
-            for (const auto &entry : std::filesystem::directory_iterator(dir, ec))
-                if (entry.path().extension() == ".snmprec")
-                    std::filesystem::copy_file(entry.path(), data_->file(entry.path().filename().string()),
-                                               std::filesystem::copy_options::overwrite_existing, ec);
-        if (lease_->acquire(161, *error_))
-            simulator_->start(lease_->address(), data_->path(), *error_);
-    }
-    static void TearDownTestSuite() {
-        delete simulator_;
-        delete lease_;
-        delete data_;
-        delete error_;
-        simulator_ = nullptr;
-        lease_ = nullptr;
-        data_ = nullptr;
-        error_ = nullptr;
-    }
-
+class AgentWithUps : public SnmpsimTest {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(simulator_ != nullptr && simulator_->running()) << *error_;
+        SnmpsimTest::SetUp();
+        if (HasFatalFailure())
+            return;
         client_port_ = free_udp_port();
         ASSERT_NE(client_port_, 0);
     }
 
     // The simulator's address; every community is a data file's name.
-    static const char *ups_address() { return lease_->address(); }
-    static SnmpSimulator &simulator() { return *simulator_; }
-    static const std::string &simulator_data() { return data_->path(); }
+    static const char *ups_address() { return agent_address(); }
 
     // kervon.ini with the [System] lines given, the client port of the
     // test, and the devices.
@@ -123,19 +97,12 @@ class AgentWithUps : public ::testing::Test {
     }
 
     bool wait_for_count(const std::string &text, std::size_t count, std::chrono::milliseconds limit) const {
-        return wait_for_count_in([this] { return agent_.out(); }, text, count, limit);
+        return wait_until([&] { return occurrences(agent_.out(), text) >= count; }, limit, kCountInterval);
     }
 
     // The same in the debug log file, for a run whose console goes nowhere.
     bool wait_for_log_count(const std::string &text, std::size_t count, std::chrono::milliseconds limit) const {
-        return wait_for_count_in([this] { return agent_.log(); }, text, count, limit);
-    }
-
-    static std::size_t occurrences(const std::string &text, const std::string &what) {
-        std::size_t n = 0;
-        for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size()))
-            ++n;
-        return n;
+        return wait_until([&] { return occurrences(agent_.log(), text) >= count; }, limit, kCountInterval);
     }
 
     // Sends one request and returns every datagram that comes back; the
@@ -156,22 +123,8 @@ class AgentWithUps : public ::testing::Test {
     std::uint16_t client_port_ = 0;
 
   private:
-    template <typename Read>
-    static bool wait_for_count_in(Read read, const std::string &text, std::size_t count,
-                                  std::chrono::milliseconds limit) {
-        const auto until = AgentProcess::Clock::now() + limit;
-        while (AgentProcess::Clock::now() < until) {
-            if (occurrences(read(), text) >= count)
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
-    }
-
-    static inline LoopbackLease *lease_ = nullptr;
-    static inline SnmpSimulator *simulator_ = nullptr;
-    static inline ScratchDir *data_ = nullptr;
-    static inline std::string *error_ = nullptr;
+    // Each test of a count reads the whole output again.
+    static constexpr std::chrono::milliseconds kCountInterval{50};
 };
 
 // Little-endian numbers and texts of a datagram.

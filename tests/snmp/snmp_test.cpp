@@ -1,5 +1,6 @@
 // GET, GET-NEXT and SET of the SNMP layer against a real snmpsimd serving
-// the UPS data files, and its time-outs against an address nobody serves.
+// the UPS data files, its time-outs against an address nobody serves, and
+// the requests that cannot be sent at all.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "snmp/snmp_pp.h"
+#include "tests/support/descriptors_used_up.h"
 #include "tests/support/snmpsim_fixture.h"
 
 namespace {
@@ -259,5 +261,71 @@ TEST_P(SnmpTimeoutTest, WaitsEveryTryThenTimesOut) {
 INSTANTIATE_TEST_SUITE_P(Targets, SnmpTimeoutTest,
                          ::testing::Values(TimeoutCase{1, 100, 2.0}, // the poll's target
                                            TimeoutCase{0, 30, 0.3}));
+
+TEST(SnmpSession, Ipv6SessionIsNotCreated) {
+    int status = 0;
+    Snmp session(status, 0, true);
+    EXPECT_EQ(status, SNMP_CLASS_TL_UNSUPPORTED);
+    EXPECT_STRNE(Snmp::error_msg(status), "Unknown error code");
+
+    // A session that was not created sends nothing.
+    UdpAddress agent("127.0.0.1");
+    CTarget target(agent);
+    Pdu pdu;
+    pdu += Vb(Oid("1.3.6.1.2.1.33.1.1.1.0"));
+    EXPECT_EQ(session.get(pdu, target), SNMP_CLASS_INVALID);
+}
+
+TEST(SnmpSession, RequestsThatCannotBeSent) {
+    int status = -1;
+    Snmp session(status);
+    ASSERT_EQ(status, SNMP_CLASS_SUCCESS);
+    Pdu pdu;
+    pdu += Vb(Oid("1.3.6.1.2.1.33.1.1.1.0"));
+
+    UdpAddress v6("::1");
+    CTarget v6_target(v6);
+    EXPECT_EQ(session.get(pdu, v6_target), SNMP_CLASS_TL_UNSUPPORTED);
+
+    UdpAddress unknown("no-such-ups.invalid");
+    CTarget unknown_target(unknown);
+    EXPECT_FALSE(unknown_target.valid());
+    EXPECT_EQ(session.get(pdu, unknown_target), SNMP_CLASS_INVALID_ADDRESS);
+
+    UdpAddress agent("127.0.0.1");
+    CTarget target(agent);
+    Pdu empty;
+    EXPECT_EQ(session.get(empty, target), SNMP_CLASS_INVALID_PDU);
+    Pdu bad_oid;
+    bad_oid += Vb(Oid("1.3.6.1.2.1.33.1.6.2.1.2.x"));
+    EXPECT_EQ(session.get_next(bad_oid, target), SNMP_CLASS_INVALID_OID);
+
+    // A send the network refuses (broadcast without permission) is a
+    // transport failure, not a time-out.
+    UdpAddress broadcast("255.255.255.255");
+    CTarget broadcast_target(broadcast);
+    EXPECT_EQ(session.get(pdu, broadcast_target), SNMP_CLASS_TL_FAILED);
+}
+
+// A session that cannot get a socket for a valid address (every
+// descriptor of the process in use) has a transport failure, which the
+// poll counts as a lost poll, not an address it could never reach.
+TEST(SnmpSession, NoDescriptorForTheSocketIsATransportFailure) {
+    int status = -1;
+    Snmp session(status);
+    ASSERT_EQ(status, SNMP_CLASS_SUCCESS);
+    UdpAddress agent("127.0.0.1");
+    agent.set_port(161);
+    CTarget target(agent);
+    Pdu pdu;
+    pdu += Vb(Oid("1.3.6.1.2.1.33.1.1.1.0"));
+    int outcome = 0;
+    {
+        osktest::DescriptorsUsedUp descriptors;
+        ASSERT_TRUE(descriptors.used_up());
+        outcome = session.get(pdu, target);
+    }
+    EXPECT_EQ(outcome, SNMP_CLASS_TL_FAILED);
+}
 
 } // namespace
