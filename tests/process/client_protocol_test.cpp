@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "server/protocol.h"
+#include "shared/device_record.h"
 #include "tests/support/agent_with_ups.h"
 
 namespace {
@@ -87,8 +88,8 @@ TEST_P(StatusOfUps, FollowsTheSimulatedUps) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, StatusOfUps,
-                         ::testing::Values(StatusCase{"OnLine", 11, "On Line", 0x00},
-                                           StatusCase{"OnBattery", 12, "AC Fail ! Remaining 12 min", 0x04}),
+                         ::testing::Values(StatusCase{"OnLine", 11, "On Line", 0},
+                                           StatusCase{"OnBattery", 12, "AC Fail ! Remaining 12 min", status_on_battery}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(AgentAnswers, DeviceDataCarriesThePolledValuesAtTheirOffsets) {

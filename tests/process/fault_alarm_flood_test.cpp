@@ -9,6 +9,7 @@
 #include <chrono>
 #include <string>
 
+#include "poller/ups_mib.h"
 #include "tests/support/debug_lines.h"
 #include "tests/support/ups_behind_relay.h"
 #include "tests/support/wait_until.h"
@@ -21,9 +22,9 @@ using osktest::line_with;
 using osktest::nth_line_with;
 using Clock = std::chrono::steady_clock;
 
-// Rows 0 to 38, the walk's first step and 99 further steps are answered;
-// the walk's step 100 is not.
-constexpr int kAnswered = 39 + 1 + 99;
+// The rows up to upsAlarmsPresent, the walk's first step and 99 further
+// steps are answered; the walk's step 100 is not.
+constexpr int kAnswered = row_alarms_present + 1 + 1 + 99;
 
 class AlarmFlood : public osktest::UpsBehindRelay {
   protected:
