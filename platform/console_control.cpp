@@ -5,9 +5,9 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/last_error.h"
 #include "platform/crt/runtime_signal.h"
 #include "platform/crt/signal_thread.h"
+#include "platform/last_error.h"
 
 namespace platform {
 

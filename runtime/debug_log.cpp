@@ -15,11 +15,11 @@
 #include <mutex>
 
 #include "platform/console.h"
-#include "platform/file.h"
 #include "platform/crt/file_access.h"
+#include "platform/crt/text_file.h"
+#include "platform/file.h"
 #include "platform/handle.h"
 #include "platform/security.h"
-#include "platform/crt/text_file.h"
 #include "shared/directories.h"
 
 std::uint8_t bDebug = 0;

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/crt/start_up.h"
 #include "platform/last_error.h"
 #include "platform/scm/service_dispatcher.h"
-#include "platform/crt/start_up.h"
 #include "platform/thread.h"
 #include "runtime/main_cycle.h"
 #include "runtime/message_box.h"

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "platform/console_control.h"
-#include "platform/last_error.h"
 #include "platform/crt/runtime_signal.h"
+#include "platform/last_error.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "platform/console.h"
-#include "platform/message_queue.h"
 #include "platform/crt/runtime_signal.h"
+#include "platform/message_queue.h"
 #include "platform/thread.h"
 #include "platform/version.h"
 #include "runtime/main_cycle.h"
