@@ -83,14 +83,14 @@ int send_request(PollCall &p, Request kind, const char *oid_text, Vb &answer) {
 }
 
 // Makes the dotted text the walk's current OID. False, with the current
-// OID unchanged, for a text that is no OID the SNMP layer can carry: a cut
-// or empty OID would lie before the answer it came from, so that every
-// further GET-NEXT would bring back the same row.
+// OID unchanged, for a text too long to hold whole: a cut OID would lie
+// before the answer it came from, so that every further GET-NEXT would
+// bring back the same row.
 bool take_position(char (&current)[oid_text_size], const char *text) {
-    const std::size_t length = strnlen(text, sizeof current);
-    if (length == sizeof current || !Oid(text, true).valid())
+    const void *end = std::memchr(text, '\0', sizeof current);
+    if (end == nullptr)
         return false;
-    std::memcpy(current, text, length + 1);
+    std::memcpy(current, text, static_cast<std::size_t>(static_cast<const char *>(end) - text) + 1);
     return true;
 }
 
@@ -154,7 +154,9 @@ void alarm_walk(PollCall &p, const char *count_text) {
         // An agent that answers with another column of the table (such as
         // upsAlarmId) gives the row's index: its description is read there.
         // A composed OID too long for the buffer is not cut into another
-        // row's; it names no row at all.
+        // row's; it names no row at all, and the walk has no place to go on
+        // from. One that is no OID (an index that is no number) is asked
+        // for all the same: each further step then fails and says so.
         char descr_oid[oid_text_size];
         const int length = std::snprintf(descr_oid, sizeof descr_oid, "%s.%s", OidDescrAlarm[0],
                                          first.get_printable_value());

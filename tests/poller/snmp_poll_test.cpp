@@ -259,6 +259,16 @@ void expect_alarm_id(TDevice &d) {
     evaluated(d, "On Bypass", status_temperature | status_on_bypass);
 }
 
+// The index the agent pointed at is a text, so no alarm is decoded; the
+// output still runs on bypass (upsOutputSource 4).
+void expect_alarm_index_text(TDevice &d) {
+    online_rows(d);
+    set_text(d.UpsModel, "Vega 2000 RT");
+    d.BatteryTemperature = 58;
+    d.PowerFlags = power_output_powered;
+    evaluated(d, "On Line", 0);
+}
+
 // Every alarm of the table decoded, those behind its long OIDs included:
 // upsOutputSource 4 (bypass), then alarms 5, 9, 18 and 22.
 void expect_long_alarm_oid(TDevice &d) {
@@ -516,6 +526,12 @@ INSTANTIATE_TEST_SUITE_P(
         // yet every request was answered.
         PollCase{"on_battery_alarms", "on_battery", expect_on_battery, 0, 0, kLost},
         PollCase{"alarm_id_fallback", "alarm_id", expect_alarm_id, 0, 1, kEstablished},
+        // The row's OID composed from an index that is no number is asked
+        // for all the same: its read prints nothing, and the step after it
+        // fails with an error.
+        PollCase{"alarm_index_text", "alarm_index_text", expect_alarm_index_text, 1, 1,
+                 "\n@ AlarmPresent=1 Oid = 1.3.6.1.2.1.33.1.6.2.1.2.seven SNMP++ Get Error, "
+                 "SNMP++: Invalid object identifier (4294967279)\nComm established recognized"},
         PollCase{"long_alarm_oids", "long_alarm_oid", expect_long_alarm_oid, 0, 1, kEstablished},
         PollCase{"ptolve_missing_objects", "ptolve", expect_ptolve, 0, 1, kEstablished},
         PollCase{"zephrola", "zephrola", expect_zephrola, 0, 1, kEstablished},
