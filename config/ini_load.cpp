@@ -15,21 +15,10 @@
 
 namespace {
 
-constexpr std::size_t kMaxPath = 255;
-
 int LoadFile(std::uint8_t file, const char *name) {
-    // The directory texts are 256-byte buffers: never read past them.
-    const char *dir = DataDir();
-    const void *nul = std::memchr(dir, 0, kMaxPath + 1);
-    if (nul == nullptr)
+    char path[256];
+    if (!DataFilePath(name, path))
         return 1;
-    const std::size_t dir_len = static_cast<std::size_t>(static_cast<const char *>(nul) - dir);
-    const std::size_t name_len = std::strlen(name);
-    if (dir_len + name_len > kMaxPath)
-        return 1;
-    char path[kMaxPath + 1];
-    std::memcpy(path, dir, dir_len);
-    std::memcpy(path + dir_len, name, name_len + 1);
     return EncodeINIFile(file, path);
 }
 

@@ -30,25 +30,12 @@ std::uint8_t k_errorlog = 0;
 
 namespace {
 
-constexpr std::size_t kMaxPath = 255;
-constexpr std::size_t kDirSize = 256; // ProgramDir and AllUserDir
-
 // One message at a time, so that concurrent messages never mix in the
 // console or the file. Recursive, because the signal handler writes
 // through printfc and a fault may arise on a thread that is inside it.
 std::recursive_mutex &writers() {
     static std::recursive_mutex m;
     return m;
-}
-
-// The log file's path in the data directory. A path longer than 255
-// characters is refused rather than cut into the name of another file.
-bool log_path(char (&path)[kMaxPath + 1]) {
-    const char *dir = DataDir();
-    const void *end = std::memchr(dir, '\0', kDirSize);
-    const std::size_t dir_len = end ? static_cast<std::size_t>(static_cast<const char *>(end) - dir) : kDirSize;
-    const int n = std::snprintf(path, sizeof path, "%.*s%s%s", static_cast<int>(dir_len), dir, "debugsnmp", ".log");
-    return n > 0 && static_cast<std::size_t>(n) <= kMaxPath;
 }
 
 // Creates the missing log file with full access for everyone. The handle
@@ -67,8 +54,8 @@ void create_open_file(const char *path) {
 }
 
 void append_to_file(const char *text, std::size_t len) {
-    char path[kMaxPath + 1];
-    if (!log_path(path))
+    char path[256];
+    if (!DataFilePath("debugsnmp.log", path))
         return;
     if (platform::_access(path, 0) != 0)
         create_open_file(path);

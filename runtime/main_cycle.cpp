@@ -95,11 +95,12 @@ void SetAllUserDir() {
     if (length >= sizeof value || length + suffix > kDirMax) {
         // The directory that the variable names does not fit the field, and
         // any shorter text (the value cut, or "/Kervon/" at the root) would
-        // name another one. Filled to its last byte without a terminator,
-        // the field is a directory text that no path fits: the configuration
-        // loader and the debug log refuse it, so nothing is read or written
-        // anywhere and the start ends as without the main file.
-        std::memset(AllUserDir, '*', sizeof AllUserDir);
+        // name another one. Filled with 255 characters, the field leaves no
+        // room for a file name: every path in it is refused, so nothing is
+        // read or written anywhere and the start ends as without the main
+        // file.
+        std::memset(AllUserDir, '*', sizeof AllUserDir - 1);
+        AllUserDir[sizeof AllUserDir - 1] = '\0';
         return;
     }
     std::memcpy(AllUserDir, value, length);

@@ -29,6 +29,6 @@ void SetProgramDir(const char *program_path);
 
 // The "allusersprofile" value followed by "/Kervon/"; "/Kervon/" alone
 // when the variable is missing or empty. A value too long to take the
-// suffix in 255 characters leaves every byte of AllUserDir set and no
-// terminator: a directory that nothing is opened in.
+// suffix in 255 characters fills AllUserDir with 255 characters that leave
+// no room for a file name: a directory that nothing is opened in.
 void SetAllUserDir();

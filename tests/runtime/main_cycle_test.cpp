@@ -78,7 +78,8 @@ TEST_P(AllUserDirOf, IsTheProfileWithKervonOrNoDirectoryAtAll) {
     }
     // Neither "/Kervon/" nor a cut value, nor the current directory an
     // empty text would mean: no file at all is opened.
-    EXPECT_EQ(std::memchr(AllUserDir, '\0', sizeof AllUserDir), nullptr);
+    char path[256];
+    EXPECT_FALSE(DataFilePath("kervon.ini", path));
     ScratchDir cwd;
     write_file_bytes(cwd.file("kervon.ini"), "[System]\r\nDebugLog=1\r\n");
     const auto before = std::filesystem::current_path();
