@@ -5,9 +5,10 @@
 // once, and created open to everyone, so that any user's tools can read
 // and clear it. The log lies in the data directory or, before the main
 // cycle has set that, in the current directory; either may be writable by
-// other users, so a symbolic link in the log's place is never followed:
-// the message is then lost for the file, as for any file that cannot be
-// written, and the agent does not write where the link points.
+// other users, so only a regular file with no other name is opened: for a
+// link, a FIFO or a device in the log's place the message is lost for the
+// file, as for any file that cannot be written, and the agent neither
+// writes where it leads nor waits for a reader.
 #include "shared/debug_log.h"
 
 #include <cstdio>

@@ -79,7 +79,34 @@ int open_flags(const std::string &mode) {
     }
 }
 
-// The binary stream under the file, through a symbolic link or not.
+// The descriptor of the file at path, opened without going through a link
+// and refused unless it is a regular file with no other name: a symbolic
+// link, a hard link to another file, a FIFO or a device in the file's
+// place would carry the writes elsewhere, or block them. The file is
+// truncated, where the mode asks for it, only once it has passed.
+int open_own_file(const char *path, int flags) {
+    const int fd = ::open(path, (flags & ~O_TRUNC) | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    int err = 0;
+    if (::fstat(fd, &st) != 0)
+        err = errno;
+    else if (!S_ISREG(st.st_mode) || st.st_nlink > 1)
+        err = ELOOP;
+    else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        err = errno;
+    else if ((flags & O_TRUNC) != 0 && ::ftruncate(fd, 0) != 0)
+        err = errno;
+    if (err != 0) {
+        ::close(fd);
+        errno = err;
+        return -1;
+    }
+    return fd;
+}
+
+// The binary stream under the file, through a link or not.
 std::FILE *open_raw(const char *path, const std::string &mode, bool follow) {
     if (follow)
         return std::fopen(path, mode.c_str());
@@ -88,7 +115,7 @@ std::FILE *open_raw(const char *path, const std::string &mode, bool follow) {
         errno = EINVAL;
         return nullptr;
     }
-    const int fd = ::open(path, flags | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd = open_own_file(path, flags);
     if (fd < 0)
         return nullptr;
     std::FILE *raw = ::fdopen(fd, mode.c_str());

@@ -12,10 +12,13 @@ namespace platform {
 // Same modes as fopen, plus 't'. Returns null on failure with errno set.
 std::FILE *fopen(const char *path, const char *mode);
 
-// The same, except that a symbolic link in place of the file is never
-// followed: the open fails with ELOOP, and nothing is created or written
-// where the link points. For files in directories that other users may
-// write. The modes are those of fopen that begin with 'r', 'w' or 'a'.
+// The same, except that only a regular file with no other name is opened:
+// a symbolic link in the file's place is never followed, and a hard link to
+// another file, a FIFO or a device is refused. The open then fails with
+// ELOOP, and nothing is created, truncated or written anywhere else, nor
+// does the open or a later write wait for a reader. For files in
+// directories that other users may write. The modes are those of fopen
+// that begin with 'r', 'w' or 'a'.
 std::FILE *fopen_nofollow(const char *path, const char *mode);
 
 } // namespace platform

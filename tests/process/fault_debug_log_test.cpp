@@ -2,7 +2,8 @@
 // removed (the next message creates it again), or replaced by something
 // no message can be appended to (a directory; a symbolic link, which is
 // never followed, whether it points into a missing folder or at another
-// user's file; both hold for root too). The agent goes on polling and
+// user's file; a hard link to another user's file; all hold for root
+// too). The agent goes on polling and
 // answering, stops with exit code 0, and leaves the file a link points at
 // as it was. A management option after -log, whose log lies in the
 // current directory, writes nothing through a link there either.
@@ -33,7 +34,7 @@ struct LogFault {
     const char *name;
     // Replaces the log; other is a file of kOtherContent.
     void (*apply)(const fs::path &log, const fs::path &other);
-    // The next message makes a file of it again.
+    // The next message makes a file of its own of it again.
     bool recreated;
 };
 
@@ -60,7 +61,9 @@ TEST_P(DebugLogFault, AgentGoesOnPollingAndAnsweringAndStopsWithZero) {
     EXPECT_EQ(agent_.err(), "");
 
     std::error_code ec;
-    EXPECT_EQ(fs::is_regular_file(fs::symlink_status(log, ec)), c.recreated);
+    const bool own_file =
+        fs::is_regular_file(fs::symlink_status(log, ec)) && fs::hard_link_count(log, ec) == 1;
+    EXPECT_EQ(own_file, c.recreated);
     EXPECT_EQ(read_file_bytes(other), kOtherContent);
     if (c.recreated) {
         // Only what came after the removal, the later polls and the stop.
@@ -90,6 +93,12 @@ INSTANTIATE_TEST_SUITE_P(
                                [](const fs::path &log, const fs::path &other) {
                                    fs::remove(log);
                                    fs::create_symlink(other, log);
+                               },
+                               false},
+                      LogFault{"hard_link_to_another_file",
+                               [](const fs::path &log, const fs::path &other) {
+                                   fs::remove(log);
+                                   fs::create_hard_link(other, log);
                                },
                                false}),
     [](const auto &info) { return std::string(info.param.name); });

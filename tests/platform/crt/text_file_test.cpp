@@ -1,6 +1,7 @@
 // Text-mode streams: CR dropped and 0x1A taken as the end when reading,
 // LF written as CR LF; binary streams left alone; the open that refuses
 // to go through a symbolic link in the file's place.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -202,6 +203,34 @@ TEST_P(TextFileNoFollowLink, RefusesTheLinkAndLeavesItsTargetAlone) {
         EXPECT_EQ(read_file_bytes(target), "kept");
     }
     EXPECT_TRUE(std::filesystem::is_symlink(link, ec));
+}
+
+// A hard link carries the writes into the file of another name, and a
+// FIFO holds them until someone reads: neither is opened, nothing waits,
+// and the other file is neither written nor truncated.
+TEST(TextFileNoFollow, RefusesAHardLinkAndAFifo) {
+    ScratchDir dir;
+    const std::string target = dir.file("target");
+    const std::string hard = dir.file("hard");
+    const std::string fifo = dir.file("fifo");
+    write_file_bytes(target, "kept");
+    std::filesystem::create_hard_link(target, hard);
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+    for (const std::string &path : {hard, fifo}) {
+        for (const char *mode : {"a+t", "w+t", "a", "w", "r+"}) {
+            errno = 0;
+            std::FILE *f = platform::fopen_nofollow(path.c_str(), mode);
+            EXPECT_EQ(f, nullptr) << path << " " << mode;
+            // A FIFO opened for writing alone has no reader to wait for.
+            EXPECT_TRUE(errno == ELOOP || (path == fifo && errno == ENXIO))
+                << path << " " << mode << " " << errno;
+            if (f != nullptr) {
+                std::fputs("written", f);
+                std::fclose(f);
+            }
+        }
+    }
+    EXPECT_EQ(read_file_bytes(target), "kept");
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, TextFileNoFollowLink,
