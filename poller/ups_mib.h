@@ -82,8 +82,8 @@ struct TPollState {
 // printable text, whatever its syntax (null counts as empty);
 // row_alarms_present takes an alarm descriptor and may set commlost, which
 // nothing here clears. Rows that store nothing and numbers beyond the table
-// are accepted. Every call, whatever
-// the row, leaves the six marker bytes at 0xFF.
+// are accepted. Every call, whatever the row, leaves the six marker bytes
+// at 0xFF.
 void analyze_datasnmp(TDevice &record, TPollState &state, std::uint8_t row, const char *value,
                       std::uint8_t &commlost);
 

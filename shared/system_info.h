@@ -3,8 +3,9 @@
 #pragma once
 
 // Version and platform texts of the agent, which the protocol server sends
-// in identification and browse records. Only the dump writes local_version
-// and nothing writes local_platform, so in a running agent both are empty.
+// in identification and browse records. Only the dump writes local_version,
+// and the agent never calls the dump; nothing writes local_platform. So in a
+// running agent both are empty.
 extern char local_version[32];
 extern char local_platform[122];
 

@@ -828,9 +828,7 @@ INSTANTIATE_TEST_SUITE_P(
 // agent would: the walk never comes back to one row, and the rows after it
 // are still read.
 TEST_F(SnmpPoll, AnAlarmOidBeyondTheEngineEndsTheWalkAtItsTimeout) {
-    const auto start = Clock::now();
     const std::uint8_t result = poll("alarm_oid_beyond_engine", agent_address());
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
 
     TDevice expected = preset_record();
     online_rows(expected);
@@ -842,8 +840,6 @@ TEST_F(SnmpPoll, AnAlarmOidBeyondTheEngineEndsTheWalkAtItsTimeout) {
     EXPECT_EQ(log(), "\n" + std::string(agent_address()) +
                          " AlarmPresent=1 Oid = 1.3.6.1.2.1.33.1.6.2.1.2.1 " + kTimedOut +
                          kEstablished);
-    // One time-out: a try and its retry.
-    EXPECT_LT(seconds, 3.5);
 }
 
 TEST_F(SilentUps, PtolveModelFailsSilentlyUntilItsModelIsGone) {
