@@ -725,8 +725,8 @@ class SilentUps : public SnmpPoll {
     double seconds_ = 0;
 };
 
-// Reads one object of the simulator with the layer's own session.
-struct RowTenCase {
+// A UPS that falls silent at upsBatteryVoltage while a command waits.
+struct BatteryVoltageSilenceCase {
     const char *name;
     // The UPS answers again by the time the SET goes out.
     bool answers_set;
@@ -734,12 +734,12 @@ struct RowTenCase {
     std::uint8_t kind_after;
 };
 
-void PrintTo(const RowTenCase &c, std::ostream *os) { *os << c.name; }
+void PrintTo(const BatteryVoltageSilenceCase &c, std::ostream *os) { *os << c.name; }
 
-class SilentAtRowTen : public SilentUps, public ::testing::WithParamInterface<RowTenCase> {};
+class SilentAtBatteryVoltage : public SilentUps, public ::testing::WithParamInterface<BatteryVoltageSilenceCase> {};
 
-TEST_P(SilentAtRowTen, KeepsRowsBeforeAndStillTriesTheSet) {
-    const RowTenCase &c = GetParam();
+TEST_P(SilentAtBatteryVoltage, KeepsRowsBeforeAndStillTriesTheSet) {
+    const BatteryVoltageSilenceCase &c = GetParam();
     pending_command_store(kSlot, 1, 0, 30, 0xFFFF);
     // The rows before upsBatteryVoltage are answered, and that row is
     // asked twice (the try and its retry); the UPS is back before the SET,
@@ -773,11 +773,11 @@ TEST_P(SilentAtRowTen, KeepsRowsBeforeAndStillTriesTheSet) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Set, SilentAtRowTen,
-                         ::testing::Values(RowTenCase{"set_accepted", true, 2, 0},
+INSTANTIATE_TEST_SUITE_P(Set, SilentAtBatteryVoltage,
+                         ::testing::Values(BatteryVoltageSilenceCase{"set_accepted", true, 2, 0},
                                            // A failed SET makes the poll count as answered.
-                                           RowTenCase{"set_unanswered", false, 1, 1}),
-                         [](const ::testing::TestParamInfo<RowTenCase> &info) {
+                                           BatteryVoltageSilenceCase{"set_unanswered", false, 1, 1}),
+                         [](const ::testing::TestParamInfo<BatteryVoltageSilenceCase> &info) {
                              return std::string(info.param.name);
                          });
 
@@ -810,7 +810,8 @@ TEST_P(SilentInWalk, EndsTheWalkAtItsFirstTimeout) {
     EXPECT_EQ(log(), "\n" + address() + c.failed_step + kTimedOut + "\n" + address() +
                          " OidRequest = 39 Oid = 1.3.6.1.2.1.33.1.9.3.0 " + kTimedOut +
                          "\nTimeout recognized" + kLost);
-    // One time-out in the walk and one at row 39, a try and a retry each.
+    // One time-out in the walk and one at upsConfigOutputVoltage, a try and
+    // a retry each.
     EXPECT_GT(seconds_, 3.8);
     EXPECT_LT(seconds_, 5.5);
 }
@@ -847,8 +848,8 @@ TEST_F(SilentUps, PtolveModelFailsSilentlyUntilItsModelIsGone) {
     relay_.stop_answering_after(0);
     const std::uint8_t result = timed_poll("ptolve");
 
-    // Rows 0 and 1 pass as empty, so row 1 clears the model and row 2's
-    // time-out counts.
+    // The manufacturer and model rows pass as empty, so the model row
+    // clears the model and the software version's time-out counts.
     TDevice expected = preset_record();
     markers(expected);
     std::memset(expected.UpsModel, 0, sizeof expected.UpsModel);

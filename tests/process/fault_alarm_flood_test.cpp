@@ -43,7 +43,8 @@ class AlarmFlood : public osktest::UpsBehindRelay {
         return Clock::now();
     }
 
-    // The walk's failed step, then row 39, each a try and a retry.
+    // The walk's failed step, then upsConfigOutputVoltage, each a try and a
+    // retry.
     void expect_poll_lines() {
         const auto lines = debug_lines(agent_.out());
         const std::size_t poll = nth_line_with(lines, "RQ Dev:01", 2);

@@ -17,6 +17,7 @@
 
 #include "server/protocol.h"
 #include "tests/support/agent_with_ups.h"
+#include "tests/support/command_output.h"
 #include "tests/support/debug_lines.h"
 
 namespace {
@@ -43,20 +44,6 @@ std::string readme_stanza() {
         at = next;
     }
     return stanza;
-}
-
-// Runs the command and returns its exit code, its output (standard error
-// included) in output.
-int run_command(const std::string &command, std::string &output) {
-    FILE *pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr)
-        return -1;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        output.append(buffer, got);
-    const int status = ::pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // The file's text as the console got it: the file writes each line feed
@@ -95,12 +82,13 @@ TEST_F(LogRotation, ReadmeStanzaRotatesWithoutLosingOrMisplacingAMessage) {
     // writes their lines as logrotate runs.
     for (int i = 0; i < 6; ++i)
         client_.send(client_port_, request_datagram(GET_STATUS, kDevice));
-    std::string output;
     const std::string command =
         std::string(::access("/usr/sbin/logrotate", X_OK) == 0 ? "/usr/sbin/logrotate"
                                                                : "logrotate") +
         " -f -s " + agent_.dir().file("logrotate.state") + " " + conf;
-    ASSERT_EQ(run_command(command, output), 0) << command << "\n" << output;
+    const osktest::CommandOutput logrotate = osktest::run_command(command + " 2>&1");
+    const std::string &output = logrotate.out;
+    ASSERT_EQ(logrotate.exit_code, 0) << command << "\n" << output;
     EXPECT_EQ(client_.receive_all(1500).size(), 6u) << agent_.out();
     // A message whose open came just before the rename may still end in
     // the rotated file; past this pause nothing may.

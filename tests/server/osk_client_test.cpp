@@ -3,9 +3,7 @@
 // gets no answer, the hex dump, and its command-line errors. A thread of
 // the test runs the network ticks meanwhile.
 #include <atomic>
-#include <cstdio>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -14,13 +12,9 @@
 #include "server/network_receive.h"
 #include "shared/pending_commands.h"
 #include "tests/server/agent_fixture.h"
+#include "tests/support/command_output.h"
 
 namespace {
-
-struct RunResult {
-    int exit_code;
-    std::string out;
-};
 
 class OskClientTest : public AgentFixture {
   protected:
@@ -45,19 +39,8 @@ class OskClientTest : public AgentFixture {
         AgentFixture::TearDown();
     }
 
-    RunResult run(const std::string &arguments) {
-        const std::string command = std::string(OSK_BINARY_DIR) + "/tests/osk_client " + arguments;
-        RunResult result{-1, ""};
-        FILE *pipe = ::popen(command.c_str(), "r");
-        if (pipe == nullptr)
-            return result;
-        char buffer[4096];
-        std::size_t got;
-        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            result.out.append(buffer, got);
-        const int status = ::pclose(pipe);
-        result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return result;
+    osktest::CommandOutput run(const std::string &arguments) {
+        return osktest::run_command(std::string(OSK_BINARY_DIR) + "/tests/osk_client " + arguments);
     }
     std::string at_agent() const { return "127.0.0.1 " + std::to_string(port_) + " "; }
 
@@ -66,7 +49,7 @@ class OskClientTest : public AgentFixture {
 };
 
 TEST_F(OskClientTest, StatusIsPrintedDecoded) {
-    const RunResult r = run("-w 3000 " + at_agent() + "GET_STATUS 7");
+    const osktest::CommandOutput r = run("-w 3000 " + at_agent() + "GET_STATUS 7");
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.out,
               "request: TYPE=3 (GET_STATUS) DEVICE=7 to 127.0.0.1:" + std::to_string(port_) +
@@ -85,7 +68,7 @@ TEST_F(OskClientTest, StatusIsPrintedDecoded) {
 }
 
 TEST_F(OskClientTest, BrowseOfAllDevicesPrintsEveryRecord) {
-    const RunResult r = run("-w 3000 " + at_agent() + "16 all");
+    const osktest::CommandOutput r = run("-w 3000 " + at_agent() + "16 all");
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_NE(r.out.find("request: TYPE=16 (GET_BROWSEDATA) DEVICE=65535"), std::string::npos);
     EXPECT_NE(r.out.find("  Slot: 3\n"), std::string::npos) << r.out;
@@ -94,7 +77,7 @@ TEST_F(OskClientTest, BrowseOfAllDevicesPrintsEveryRecord) {
 }
 
 TEST_F(OskClientTest, CommandRequestIsQueuedAndGetsNoAnswer) {
-    const RunResult r = run("-w 500 " + at_agent() + "SET_UPSSHUTDOWN 8 90");
+    const osktest::CommandOutput r = run("-w 500 " + at_agent() + "SET_UPSSHUTDOWN 8 90");
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_NE(r.out.find("no response\n"), std::string::npos) << r.out;
     const TPendingCommand pending = pending_command_take(5);
@@ -104,7 +87,7 @@ TEST_F(OskClientTest, CommandRequestIsQueuedAndGetsNoAnswer) {
 }
 
 TEST_F(OskClientTest, HexDumpFollowsTheDecodedDatagram) {
-    const RunResult r = run("-x -w 3000 " + at_agent() + "GET_IDENTIF 7");
+    const osktest::CommandOutput r = run("-x -w 3000 " + at_agent() + "GET_IDENTIF 7");
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_NE(r.out.find("  Version: \"2.1\"\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("  0000: 01 00 07 00 00 00 01 00 63 00 00 00 00 00 01 00\n"),
