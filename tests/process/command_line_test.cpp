@@ -19,7 +19,10 @@
 #include <string>
 #include <vector>
 
+#include "server/protocol.h"
 #include "tests/support/agent_process.h"
+#include "tests/support/agent_with_ups.h"
+#include "tests/support/protocol_client.h"
 
 namespace {
 
@@ -223,14 +226,18 @@ TEST(CommandLine, LogWritesTheRunToTheDataDirectory) {
 
 // The debug options set their switches from left to right: a later -debug
 // sends the output to the console alone again and keeps the levels of an
-// earlier -debugmax. From level 4 on, the network thread marks each of its
-// ticks with a '*' on the console, which nothing else writes in a run
-// without devices and clients.
+// earlier -debugmax. Each run shows all four switches: console output by
+// the start banner on standard output, file output by the debug log, the
+// verbosity by the '*' with which the network thread marks each of its
+// ticks from level 4 on (nothing else writes one in a run without devices
+// before a datagram arrives), and the client-protocol trace level by the
+// "received ... bytes" line that from level 3 on comes with a datagram.
 struct SwitchCase {
     const char *name;
     std::vector<std::string> args;
     bool log_file;
-    bool top_levels;
+    bool top_monitor;
+    bool top_protocol_trace;
 };
 void PrintTo(const SwitchCase &c, std::ostream *os) { *os << c.name; }
 
@@ -238,15 +245,27 @@ class DebugSwitches : public ::testing::TestWithParam<SwitchCase> {};
 
 TEST_P(DebugSwitches, FollowTheOptionsFromLeftToRight) {
     const SwitchCase &c = GetParam();
+    const std::uint16_t port = osktest::free_udp_port();
+    ASSERT_NE(port, 0);
     AgentProcess agent;
-    agent.write_ini(osktest::ini_without_devices());
+    agent.write_ini("[System]\r\nName=test\r\n[Network]\r\nPort=" + std::to_string(port + 4) + "\r\n");
     ASSERT_TRUE(agent.start(c.args));
     ASSERT_TRUE(agent.wait_until_running(10s)) << agent.out() << agent.err();
+    const std::string before_datagram = agent.out();
+
+    ProtocolClient client;
+    client.send(port, request_datagram(GET_STATUS, 1));
+    // Every debug option brings the trace to level 2 at least, whose line
+    // for a request comes after the level-3 line of the same datagram.
+    EXPECT_TRUE(agent.wait_for_output("Receive REQUEST from [127.0.0.1]", 5s)) << agent.out();
+    const bool traced = agent.out().find("received 16 bytes from 127.0.0.1") != std::string::npos;
     agent.signal(SIGINT);
     EXPECT_EQ(agent.wait_exit(10s), 0);
+
     const std::string out = agent.out();
     EXPECT_EQ(out.rfind("\nStart Service\n", 0), 0u) << out;
-    EXPECT_EQ(out.find('*') != std::string::npos, c.top_levels) << out;
+    EXPECT_EQ(before_datagram.find('*') != std::string::npos, c.top_monitor) << before_datagram;
+    EXPECT_EQ(traced, c.top_protocol_trace) << out;
     const std::string log = agent.log();
     if (c.log_file)
         EXPECT_EQ(log.rfind("\r\nStart Service\r\n", 0), 0u) << log;
@@ -257,9 +276,12 @@ TEST_P(DebugSwitches, FollowTheOptionsFromLeftToRight) {
 
 INSTANTIATE_TEST_SUITE_P(
     Options, DebugSwitches,
-    ::testing::Values(SwitchCase{"LogMax", {"-logmax"}, true, true},
-                      SwitchCase{"DebugMaxThenDebug", {"-debugmax", "-debug"}, false, true},
-                      SwitchCase{"LogThenDebug", {"-log", "-debug"}, false, false}),
+    ::testing::Values(SwitchCase{"Debug", {"-debug"}, false, false, false},
+                      SwitchCase{"DebugMax", {"-debugmax"}, false, true, true},
+                      SwitchCase{"Log", {"-log"}, true, false, false},
+                      SwitchCase{"LogMax", {"-logmax"}, true, true, true},
+                      SwitchCase{"DebugMaxThenDebug", {"-debugmax", "-debug"}, false, true, true},
+                      SwitchCase{"LogThenDebug", {"-log", "-debug"}, false, false, false}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
