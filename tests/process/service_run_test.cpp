@@ -83,7 +83,7 @@ TEST_F(ServiceRun, StartedServicePollsTheUpsAndAnswersTheTestClient) {
     EXPECT_EQ(status.dwWaitHint, 0u);
 
     const osktest::CommandRun client = sandbox_.run({"127.0.0.1", std::to_string(client_port_), "GET_STATUS", "11"},
-                                                    std::string(OSK_BINARY_DIR) + "/tests/osk_client");
+                                                    std::string(OSK_BINARY_DIR) + "/oskavelde-client");
     EXPECT_EQ(client.exit, 0);
     EXPECT_NE(client.out.find("response 1: 97 bytes"), std::string::npos) << client.out;
     EXPECT_NE(client.out.find("responses: 1"), std::string::npos) << client.out;
