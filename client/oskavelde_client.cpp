@@ -171,7 +171,8 @@ int main(int argc, char **argv) {
     const platform::SOCKET s =
         platform::socket(platform::AF_INET, platform::SOCK_DGRAM, platform::IPPROTO_UDP);
     if (s == platform::INVALID_SOCKET) {
-        std::fprintf(stderr, "oskavelde-client: no socket (error %d)\n", platform::WSAGetLastError());
+        std::fprintf(stderr, "oskavelde-client: no socket (error %d)\n",
+                     platform::WSAGetLastError());
         return kNotSent;
     }
     platform::u_long non_blocking = 1;

@@ -131,21 +131,23 @@ TEST(ClientAnswer, ADatagramThatIsNoResponseToTheRequestIsNoAnswer) {
             while (running.load()) {
                 platform::sockaddr_in from{};
                 int from_length = sizeof from;
-                const int got = platform::recvfrom(peer.socket(), buffer, sizeof buffer, 0,
-                                                   reinterpret_cast<platform::sockaddr *>(&from), &from_length);
+                const int got =
+                    platform::recvfrom(peer.socket(), buffer, sizeof buffer, 0,
+                                       reinterpret_cast<platform::sockaddr *>(&from), &from_length);
                 if (got < 16) {
                     platform::Sleep(5);
                     continue;
                 }
                 std::string datagram(buffer, static_cast<std::size_t>(got));
                 c.reply(datagram);
-                platform::sendto(peer.socket(), datagram.data(), static_cast<int>(datagram.size()), 0,
-                                 reinterpret_cast<const platform::sockaddr *>(&from), sizeof from);
+                platform::sendto(peer.socket(), datagram.data(), static_cast<int>(datagram.size()),
+                                 0, reinterpret_cast<const platform::sockaddr *>(&from),
+                                 sizeof from);
             }
         });
         const osktest::CommandOutput r = osktest::run_command(
-            std::string(OSK_BINARY_DIR) + "/oskavelde-client -w 1000 127.0.0.1 " + std::to_string(port) +
-            " GET_STATUS 7 2>/dev/null");
+            std::string(OSK_BINARY_DIR) + "/oskavelde-client -w 1000 127.0.0.1 " +
+            std::to_string(port) + " GET_STATUS 7 2>/dev/null");
         running = false;
         replies.join();
         EXPECT_EQ(r.exit_code, 1) << c.name << "\n" << r.out;

@@ -31,14 +31,16 @@ class ClientHealthCheck : public osktest::UpsBehindRelay {
         UpsBehindRelay::SetUp();
         if (HasFatalFailure())
             return;
-        start_agent(ini("", {{0, "UPS hall", "BRAXO1-VEGA3000", 5, relay_address(), "online", kDevice}}), 1);
+        start_agent(
+            ini("", {{0, "UPS hall", "BRAXO1-VEGA3000", 5, relay_address(), "online", kDevice}}),
+            1);
     }
 
     ClientRun client(const std::string &request) const {
         const std::string err = scratch_.file("err");
-        const osktest::CommandOutput r =
-            osktest::run_command(std::string(OSK_BINARY_DIR) + "/oskavelde-client -w 1500 127.0.0.1 " +
-                                 std::to_string(client_port_) + " " + request + " 2>" + err);
+        const osktest::CommandOutput r = osktest::run_command(
+            std::string(OSK_BINARY_DIR) + "/oskavelde-client -w 1500 127.0.0.1 " +
+            std::to_string(client_port_) + " " + request + " 2>" + err);
         return {r.exit_code, r.out, read_file_bytes(err)};
     }
 
@@ -68,14 +70,16 @@ TEST_F(ClientHealthCheck, EveryRequestAboutACommunicatingUpsIsAnswered) {
 }
 
 TEST_F(ClientHealthCheck, ADeviceNumberThatIsNotConfiguredGetsNoAnswer) {
-    for (const char *request : {"GET_STATUS 4", "GET_IDENTIF 4", "GET_DEVDATA 4", "GET_BROWSEDATA 4"})
+    for (const char *request :
+         {"GET_STATUS 4", "GET_IDENTIF 4", "GET_DEVDATA 4", "GET_BROWSEDATA 4"})
         expect_no_answer(client(request), request);
 }
 
 TEST_F(ClientHealthCheck, CommandRequestsSucceedOnceSentThoughNeverAnswered) {
     // Both are queued for the UPS of device 3; the simulator's data is
     // read-only, so nothing is shut down, and device 4 has no slot at all.
-    for (const char *request : {"SET_UPSCOMMAND 3 6 0", "SET_UPSSHUTDOWN 4 600", "SET_UPSCOMMAND 4 6"}) {
+    for (const char *request :
+         {"SET_UPSCOMMAND 3 6 0", "SET_UPSSHUTDOWN 4 600", "SET_UPSCOMMAND 4 6"}) {
         const ClientRun r = client(request);
         EXPECT_EQ(r.exit_code, 0) << request << "\n" << r.out << r.err;
         EXPECT_NE(r.out.find("no response\n"), std::string::npos) << request << "\n" << r.out;
