@@ -3,7 +3,8 @@
 // folder with a Kervon/ subfolder), a service control manager state
 // directory of its own (OSKAVELDE_SCM_DIR, the folder's scm/ unless a test
 // gives another), standard output and standard error caught in files (or
-// all three standard streams closed), signals, and the exit status with a
+// all three standard streams closed), signals (to the process, or to its
+// whole process group as a terminal's Ctrl+C), and the exit status with a
 // time limit.
 #pragma once
 
@@ -56,7 +57,7 @@ class AgentProcess {
     AgentProcess() { std::filesystem::create_directories(dir_.file("Kervon")); }
     ~AgentProcess() {
         if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
+            kill_all();
             ::waitpid(pid_, nullptr, 0);
         }
     }
@@ -87,6 +88,12 @@ class AgentProcess {
     // The next start runs the process with standard input, output and error
     // closed, as some supervisors start daemons; out() and err() are empty.
     void close_standard_streams() { closed_streams_ = true; }
+
+    // The next start puts the program in a process group of its own, as a
+    // shell starts a foreground job, so that signal_group() reaches every
+    // process it starts and has not moved away; a process still running
+    // at the end is killed with all of them.
+    void own_process_group() { own_group_ = true; }
 
     // Starts the binary with the arguments; false when it cannot be started.
     bool start(const std::vector<std::string> &args) {
@@ -146,8 +153,15 @@ class AgentProcess {
                                              O_WRONLY | O_CREAT | O_TRUNC, 0644);
         }
         posix_spawn_file_actions_addchdir_np(&actions, dir_.path().c_str());
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        if (own_group_) {
+            posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+            posix_spawnattr_setpgroup(&attr, 0);
+        }
         started_ = Clock::now();
-        const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), env.data());
+        const int rc = posix_spawn(&pid_, argv[0], &actions, &attr, argv.data(), env.data());
+        posix_spawnattr_destroy(&attr);
         posix_spawn_file_actions_destroy(&actions);
         if (rc != 0)
             pid_ = -1;
@@ -162,6 +176,13 @@ class AgentProcess {
             ::kill(pid_, number);
     }
 
+    // The signal to every process of the group that the start gave the
+    // program (own_process_group()), as a terminal sends Ctrl+C.
+    void signal_group(int number) const {
+        if (pid_ > 0 && own_group_)
+            ::kill(-pid_, number);
+    }
+
     // The exit code once the process has ended by itself within the limit;
     // -1 when it is still running (it is then killed), 128 + n when a
     // signal n ended it.
@@ -174,7 +195,7 @@ class AgentProcess {
         if (code >= 0) {
             ended_ = Clock::now();
         } else {
-            ::kill(pid_, SIGKILL);
+            kill_all();
             ::waitpid(pid_, nullptr, 0);
         }
         pid_ = -1;
@@ -208,10 +229,18 @@ class AgentProcess {
     static std::string binary() { return OSK_BINARY_DIR "/oskavelde"; }
 
   private:
+    // The process, and with its own group every process left in it.
+    void kill_all() const {
+        if (own_group_)
+            ::kill(-pid_, SIGKILL);
+        ::kill(pid_, SIGKILL);
+    }
+
     ScratchDir dir_;
     std::vector<std::string> extra_env_;
     std::string program_;
     bool closed_streams_ = false;
+    bool own_group_ = false;
     pid_t pid_ = -1;
     Clock::time_point started_{};
     Clock::time_point ended_{};
