@@ -1,6 +1,6 @@
 // Windows Sockets 1.1 on BSD sockets: the UDP socket calls, address
 // conversions and host-name look-ups that the client protocol server and
-// its test client make, with Winsock's names, constants and results.
+// its client make, with Winsock's names, constants and results.
 //
 // The structures and constants here are the layer's own, laid out and
 // numbered as Winsock has them; the implementation converts them for the

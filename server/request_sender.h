@@ -1,5 +1,5 @@
 // The client side of the protocol: a complete request sender, used by the
-// test client; the agent itself does not call it.
+// oskavelde-client; the agent itself does not call it.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 // The agent run as a service by the service control manager: started with
-// -start, polling a simulated UPS and answering the test client, stopped
+// -start, polling a simulated UPS and answering oskavelde-client, stopped
 // with -stop, -restart, -start and -remove while it runs, the control
 // handler's lines and status reports, and a service run without
 // kervon.ini.
@@ -73,7 +73,7 @@ class ServiceRun : public osktest::AgentWithUps {
     int pid_ = 0;
 };
 
-TEST_F(ServiceRun, StartedServicePollsTheUpsAndAnswersTheTestClient) {
+TEST_F(ServiceRun, StartedServicePollsTheUpsAndAnswersTheClient) {
     start_service();
     ASSERT_TRUE(sandbox_.wait_for_log("RESP Dev:", 60s)) << sandbox_.service_log();
     platform::SERVICE_STATUS_PROCESS status{};
@@ -83,7 +83,7 @@ TEST_F(ServiceRun, StartedServicePollsTheUpsAndAnswersTheTestClient) {
     EXPECT_EQ(status.dwWaitHint, 0u);
 
     const osktest::CommandRun client = sandbox_.run({"127.0.0.1", std::to_string(client_port_), "GET_STATUS", "11"},
-                                                    std::string(OSK_BINARY_DIR) + "/tests/osk_client");
+                                                    std::string(OSK_BINARY_DIR) + "/oskavelde-client");
     EXPECT_EQ(client.exit, 0);
     EXPECT_NE(client.out.find("response 1: 97 bytes"), std::string::npos) << client.out;
     EXPECT_NE(client.out.find("responses: 1"), std::string::npos) << client.out;

@@ -10,7 +10,7 @@
 #include "server/agent_port.h"
 #include "server/protocol.h"
 #include "tests/server/agent_fixture.h"
-#include "tests/support/protocol_decode.h"
+#include "client/protocol_decode.h"
 
 namespace {
 

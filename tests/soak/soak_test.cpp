@@ -32,7 +32,7 @@
 #include "tests/support/agent_process.h"
 #include "tests/support/agent_with_ups.h"
 #include "tests/support/protocol_client.h"
-#include "tests/support/protocol_decode.h"
+#include "client/protocol_decode.h"
 #include "tests/support/relay_farm.h"
 #include "tests/support/snmpsim_fixture.h"
 

@@ -1,8 +1,8 @@
-// Decoder of the client protocol's datagrams for the tests and the test
-// client: the DataNet header and the payload records, read byte by byte as
+// Decoder of the client protocol's datagrams for oskavelde-client and the
+// tests: the DataNet header and the payload records, read byte by byte as
 // little-endian values whatever the host, and their description as stable
-// text. Header-only, so that the test client, which links only the agent's
-// libraries, can use it as well as the tests.
+// text. Header-only, so that the client, which links only the agent's
+// libraries, and the tests share it.
 //
 // describe_datagram writes one line for the header and then one line per
 // field of the payload record, each indented by two blanks:

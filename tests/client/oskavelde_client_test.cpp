@@ -1,7 +1,8 @@
-// The test client against the agent's real port: its documented output
+// oskavelde-client against the agent's real port: its documented output
 // for a status request, a browse of all devices, a command request that
 // gets no answer, the hex dump, and its command-line errors. A thread of
-// the test runs the network ticks meanwhile.
+// the test runs the network ticks meanwhile. And a peer that is not the
+// agent: what it sends back is printed but is no answer.
 #include <atomic>
 #include <string>
 #include <thread>
@@ -9,14 +10,17 @@
 #include <gtest/gtest.h>
 
 #include "platform/thread.h"
+#include "platform/winsock.h"
 #include "server/network_receive.h"
+#include "server/protocol.h"
 #include "shared/pending_commands.h"
 #include "tests/server/agent_fixture.h"
 #include "tests/support/command_output.h"
+#include "tests/support/protocol_client.h"
 
 namespace {
 
-class OskClientTest : public AgentFixture {
+class ClientOutput : public AgentFixture {
   protected:
     void SetUp() override {
         AgentFixture::SetUp();
@@ -40,7 +44,7 @@ class OskClientTest : public AgentFixture {
     }
 
     osktest::CommandOutput run(const std::string &arguments) {
-        return osktest::run_command(std::string(OSK_BINARY_DIR) + "/tests/osk_client " + arguments);
+        return osktest::run_command(std::string(OSK_BINARY_DIR) + "/oskavelde-client " + arguments);
     }
     std::string at_agent() const { return "127.0.0.1 " + std::to_string(port_) + " "; }
 
@@ -48,7 +52,7 @@ class OskClientTest : public AgentFixture {
     std::thread ticks_;
 };
 
-TEST_F(OskClientTest, StatusIsPrintedDecoded) {
+TEST_F(ClientOutput, StatusIsPrintedDecoded) {
     const osktest::CommandOutput r = run("-w 3000 " + at_agent() + "GET_STATUS 7");
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.out,
@@ -67,7 +71,7 @@ TEST_F(OskClientTest, StatusIsPrintedDecoded) {
                   "responses: 1\n");
 }
 
-TEST_F(OskClientTest, BrowseOfAllDevicesPrintsEveryRecord) {
+TEST_F(ClientOutput, BrowseOfAllDevicesPrintsEveryRecord) {
     const osktest::CommandOutput r = run("-w 3000 " + at_agent() + "16 all");
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_NE(r.out.find("request: TYPE=16 (GET_BROWSEDATA) DEVICE=65535"), std::string::npos);
@@ -76,7 +80,7 @@ TEST_F(OskClientTest, BrowseOfAllDevicesPrintsEveryRecord) {
     EXPECT_NE(r.out.find("responses: 2\n"), std::string::npos) << r.out;
 }
 
-TEST_F(OskClientTest, CommandRequestIsQueuedAndGetsNoAnswer) {
+TEST_F(ClientOutput, CommandRequestIsQueuedAndGetsNoAnswer) {
     const osktest::CommandOutput r = run("-w 500 " + at_agent() + "SET_UPSSHUTDOWN 8 90");
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_NE(r.out.find("no response\n"), std::string::npos) << r.out;
@@ -86,7 +90,7 @@ TEST_F(OskClientTest, CommandRequestIsQueuedAndGetsNoAnswer) {
     EXPECT_EQ(pending.reboot, 0xFFFF);
 }
 
-TEST_F(OskClientTest, HexDumpFollowsTheDecodedDatagram) {
+TEST_F(ClientOutput, HexDumpFollowsTheDecodedDatagram) {
     const osktest::CommandOutput r = run("-x -w 3000 " + at_agent() + "GET_IDENTIF 7");
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_NE(r.out.find("  Version: \"2.1\"\n"), std::string::npos) << r.out;
@@ -96,13 +100,59 @@ TEST_F(OskClientTest, HexDumpFollowsTheDecodedDatagram) {
     EXPECT_NE(r.out.find("  0070: 00 00 00\n"), std::string::npos) << r.out;
 }
 
-TEST_F(OskClientTest, WrongCommandLinesAreRefused) {
+TEST_F(ClientOutput, WrongCommandLinesAreRefused) {
     for (const char *arguments :
          {"", "127.0.0.1", "127.0.0.1 70000 GET_STATUS 7", "127.0.0.1 9000 NO_SUCH_TYPE 7",
           "127.0.0.1 9000 GET_STATUS x", "127.0.0.1 9000 GET_STATUS 7 5",
           "127.0.0.1 9000 SET_UPSCOMMAND 7", "-q 127.0.0.1 9000 GET_STATUS 7"})
         EXPECT_EQ(run(std::string(arguments) + " 2>/dev/null").exit_code, 2) << arguments;
-    EXPECT_EQ(run("255.255.255.255 9000 GET_STATUS 7 2>/dev/null").exit_code, 1);
+    // An address that the request sender refuses: nothing was sent.
+    EXPECT_EQ(run("255.255.255.255 9000 GET_STATUS 7 2>/dev/null").exit_code, 3);
+}
+
+// A peer on a port of its own that sends back, for each request, what the
+// case makes of it: not an agent, so the client must not take it for one.
+TEST(ClientAnswer, ADatagramThatIsNoResponseToTheRequestIsNoAnswer) {
+    const struct {
+        const char *name;
+        void (*reply)(std::string &datagram);
+    } cases[] = {
+        {"the request echoed", [](std::string &) {}},
+        {"a response of another type", [](std::string &d) { d[0] = GET_IDENTIF, d[14] = 1; }},
+        {"a header cut short", [](std::string &d) { d.resize(15), d[14] = 1; }},
+    };
+    for (const auto &c : cases) {
+        ProtocolClient peer;
+        const std::uint16_t port = bind_free_port(peer.socket());
+        ASSERT_NE(port, 0);
+        std::atomic<bool> running{true};
+        std::thread replies([&] {
+            char buffer[2500];
+            while (running.load()) {
+                platform::sockaddr_in from{};
+                int from_length = sizeof from;
+                const int got =
+                    platform::recvfrom(peer.socket(), buffer, sizeof buffer, 0,
+                                       reinterpret_cast<platform::sockaddr *>(&from), &from_length);
+                if (got < 16) {
+                    platform::Sleep(5);
+                    continue;
+                }
+                std::string datagram(buffer, static_cast<std::size_t>(got));
+                c.reply(datagram);
+                platform::sendto(peer.socket(), datagram.data(), static_cast<int>(datagram.size()),
+                                 0, reinterpret_cast<const platform::sockaddr *>(&from),
+                                 sizeof from);
+            }
+        });
+        const osktest::CommandOutput r = osktest::run_command(
+            std::string(OSK_BINARY_DIR) + "/oskavelde-client -w 1000 127.0.0.1 " +
+            std::to_string(port) + " GET_STATUS 7 2>/dev/null");
+        running = false;
+        replies.join();
+        EXPECT_EQ(r.exit_code, 1) << c.name << "\n" << r.out;
+        EXPECT_NE(r.out.find("response 1: "), std::string::npos) << c.name << "\n" << r.out;
+    }
 }
 
 } // namespace

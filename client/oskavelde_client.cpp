@@ -1,8 +1,10 @@
-// osk_client: the test client of the agent's UDP protocol. It sends one
-// request with the protocol's own request sender and prints every response
-// datagram decoded.
+// oskavelde-client: a command-line client of the agent's UDP protocol for
+// operators and scripts. It sends one request with the protocol's own
+// request sender, prints every datagram that comes back decoded, and tells
+// by its exit code whether the agent answered, so that it can serve as a
+// health check.
 //
-// Usage: osk_client [-x] [-w MS] HOST PORT TYPE DEVICE [VALUE...]
+// Usage: oskavelde-client [-x] [-w MS] HOST PORT TYPE DEVICE [VALUE...]
 //   HOST    host name or IPv4 address of the agent
 //   PORT    the agent's UDP port ([Network] Port minus 4)
 //   TYPE    GET_IDENTIF, GET_STATUS, GET_DEVDATA, SET_UPSSHUTDOWN,
@@ -18,26 +20,39 @@
 // Output, on standard output, one line each unless decoded:
 //   request: TYPE=<n> (<name>) DEVICE=<n> to <host>:<port>
 //   response <k>: <length> bytes from <address>:<port>
-//   <the decoded datagram, as tests/support/protocol_decode.h describes it>
+//   <the decoded datagram, as client/protocol_decode.h describes it>
 //   <with -x, the hex dump: "  0000: 01 00 ..." 16 bytes a line>
 //   responses: <count>            (or "no response" when none came)
 //
-// Exit code: 0 when the request was sent (whether or not an answer came:
-// the command requests get none), 1 when it could not be sent (socket
-// failure, unusable host), 2 for a wrong command line.
+// Exit code:
+//   0  an answer came; for the two command requests, which the agent never
+//      answers, as soon as the request was sent
+//   1  no answer within the wait, with one line on standard error: the
+//      agent answers nothing about a device that is not communicating or
+//      whose number is not configured, and nothing while it is not running
+//   2  a wrong command line
+//   3  the request could not be sent (no socket, unusable host)
+// An answer is a response datagram (RR 1) of the request's type or the
+// protocol's error response; anything else that arrives is printed but
+// does not count.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "client/protocol_decode.h"
 #include "platform/thread.h"
 #include "platform/winsock.h"
 #include "server/protocol.h"
 #include "server/request_sender.h"
 #include "shared/ini_record.h"
-#include "tests/support/protocol_decode.h"
 
 namespace {
+
+constexpr int kAnswered = 0;
+constexpr int kNoAnswer = 1;
+constexpr int kWrongCommandLine = 2;
+constexpr int kNotSent = 3;
 
 constexpr int kFollowUpMilliseconds = 300;
 constexpr int kPollMilliseconds = 5;
@@ -45,11 +60,15 @@ constexpr int kReceiveRoom = 65536;
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: osk_client [-x] [-w MS] HOST PORT TYPE DEVICE [VALUE...]\n"
+                 "usage: oskavelde-client [-x] [-w MS] HOST PORT TYPE DEVICE [VALUE...]\n"
+                 "  PORT: the agent's client port ([Network] Port minus 4)\n"
                  "  TYPE: GET_IDENTIF GET_STATUS GET_DEVDATA SET_UPSSHUTDOWN SET_UPSCOMMAND\n"
                  "        GET_BROWSEDATA or a number; DEVICE: a number or \"all\"\n"
-                 "  SET_UPSSHUTDOWN DELAY [REBOOT]; SET_UPSCOMMAND COMMAND [DELAY]\n");
-    return 2;
+                 "  SET_UPSSHUTDOWN DELAY [REBOOT]; SET_UPSCOMMAND COMMAND [DELAY]\n"
+                 "  -x: hex dump of every datagram; -w MS: wait for the answer (2000)\n"
+                 "exit: 0 answered (a command request: sent), 1 no answer within the wait,\n"
+                 "      2 wrong command line, 3 the request could not be sent\n");
+    return kWrongCommandLine;
 }
 
 // A whole decimal number from 0 to the limit.
@@ -78,6 +97,17 @@ bool parse_type(const char *text, unsigned long *type) {
         }
     }
     return parse_number(text, 0xFFFF, type);
+}
+
+bool is_command(unsigned long type) { return type == SET_UPSSHUTDOWN || type == SET_UPSCOMMAND; }
+
+// Whether a datagram answers the request: a response of its type, or the
+// error response that the agent sends for a type it does not serve.
+bool answers(const std::uint8_t *data, std::size_t length, unsigned long type) {
+    protocol_decode::Header header;
+    if (!protocol_decode::decode_header(data, length, &header))
+        return false;
+    return header.RR == 1 && (header.Ident == type || header.Ident == SEND_ERROR);
 }
 
 void put_word(std::uint8_t *at, unsigned long value) {
@@ -125,9 +155,9 @@ int main(int argc, char **argv) {
         if (!parse_number(argv[at + 4 + i], 0xFFFF, &words[i]))
             return usage();
     }
-    if (values > 0 && type != SET_UPSSHUTDOWN && type != SET_UPSCOMMAND)
+    if (values > 0 && !is_command(type))
         return usage();
-    if (values == 0 && (type == SET_UPSSHUTDOWN || type == SET_UPSCOMMAND))
+    if (values == 0 && is_command(type))
         return usage();
     std::uint8_t payload[4];
     put_word(payload, words[0]);
@@ -135,33 +165,35 @@ int main(int argc, char **argv) {
 
     platform::WSADATA data;
     if (platform::WSAStartup(platform::MAKEWORD(1, 1), &data) != 0) {
-        std::fprintf(stderr, "osk_client: the socket layer does not start\n");
-        return 1;
+        std::fprintf(stderr, "oskavelde-client: the socket layer does not start\n");
+        return kNotSent;
     }
     const platform::SOCKET s =
         platform::socket(platform::AF_INET, platform::SOCK_DGRAM, platform::IPPROTO_UDP);
     if (s == platform::INVALID_SOCKET) {
-        std::fprintf(stderr, "osk_client: no socket (error %d)\n", platform::WSAGetLastError());
-        return 1;
+        std::fprintf(stderr, "oskavelde-client: no socket (error %d)\n",
+                     platform::WSAGetLastError());
+        return kNotSent;
     }
     platform::u_long non_blocking = 1;
     platform::ioctlsocket(s, platform::FIONBIO, &non_blocking);
 
     // The sender addresses [Network] Port + 4.
     INI.Network.Port = static_cast<std::uint16_t>((port - 4) & 0xFFFF);
-    std::printf("request: TYPE=%lu (%s) DEVICE=%lu to %s:%lu\n", type,
-                protocol_decode::request_name(static_cast<std::uint16_t>(type)).c_str(), device,
-                host, port);
+    const std::string name = protocol_decode::request_name(static_cast<std::uint16_t>(type));
+    std::printf("request: TYPE=%lu (%s) DEVICE=%lu to %s:%lu\n", type, name.c_str(), device, host,
+                port);
     std::fflush(stdout);
     if (udp_rq_send(s, static_cast<int>(type), host, static_cast<std::uint16_t>(device), payload,
                     sizeof payload) != 0) {
-        std::fprintf(stderr, "osk_client: bad host address %s\n", host);
+        std::fprintf(stderr, "oskavelde-client: bad host address %s\n", host);
         platform::closesocket(s);
-        return 1;
+        return kNotSent;
     }
 
     static std::uint8_t buffer[kReceiveRoom];
     int responses = 0;
+    bool answered = false;
     unsigned long waited = 0;
     unsigned long limit = wait_ms;
     while (waited < limit) {
@@ -179,6 +211,7 @@ int main(int argc, char **argv) {
         std::printf("response %d: %d bytes from %s:%u\n", responses, got,
                     platform::inet_ntoa(from.sin_addr), platform::ntohs(from.sin_port));
         const auto length = static_cast<std::size_t>(got);
+        answered = answered || answers(buffer, length, type);
         std::fputs(protocol_decode::describe_datagram(buffer, length).c_str(), stdout);
         if (hex)
             std::fputs(protocol_decode::hex_dump(buffer, length).c_str(), stdout);
@@ -190,7 +223,16 @@ int main(int argc, char **argv) {
         std::printf("no response\n");
     else
         std::printf("responses: %d\n", responses);
+    std::fflush(stdout);
     platform::closesocket(s);
     platform::WSACleanup();
-    return 0;
+
+    if (answered || is_command(type))
+        return kAnswered;
+    std::fprintf(stderr,
+                 "oskavelde-client: no answer from %s:%lu to %s for device %lu within %lu ms "
+                 "(the device is not communicating or not configured, or the agent is not "
+                 "running)\n",
+                 host, port, name.c_str(), device, wait_ms);
+    return kNoAnswer;
 }
