@@ -1,8 +1,8 @@
 // The debug log rotated by logrotate while the agent runs with file
-// output, with the stanza that README.md gives (read from it, so the two
-// cannot drift apart): the rename leaves the rotated file as it was, the
-// agent's next messages land in a fresh debugsnmp.log, and the two files
-// together hold every message the console got, in order.
+// output, with the rules that the install ships (read from their file,
+// so the test and the package cannot drift apart): the rename leaves the rotated file as it was,
+// the agent's next messages land in a fresh debugsnmp.log, and the two files together hold every
+// message the console got, in order.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -26,24 +26,11 @@ using namespace std::chrono_literals;
 using osktest::occurrences;
 
 constexpr std::uint16_t kDevice = 36;
-constexpr const char *kStanzaHead = "    # /etc/logrotate.d/oskavelde";
-constexpr const char *kReadmeLogPath = "/var/lib/oskavelde/Kervon/debugsnmp.log";
+constexpr const char *kShippedLogPath = "/var/lib/oskavelde/Kervon/debugsnmp.log";
 
-// The indented block of README.md that starts with the stanza's file name,
-// without its indent; empty when README.md holds none.
-std::string readme_stanza() {
-    const std::string readme = read_file_bytes(std::string(OSK_SOURCE_DIR) + "/README.md");
-    std::size_t at = readme.find(std::string(kStanzaHead) + "\n");
-    if (at == std::string::npos)
-        return {};
-    std::string stanza;
-    while (at < readme.size() && readme.compare(at, 4, "    ") == 0) {
-        const std::size_t end = readme.find('\n', at);
-        const std::size_t next = end == std::string::npos ? readme.size() : end + 1;
-        stanza += readme.substr(at + 4, next - at - 4);
-        at = next;
-    }
-    return stanza;
+// The logrotate rules that the install ships.
+std::string shipped_stanza() {
+    return read_file_bytes(std::string(OSK_SOURCE_DIR) + "/dist/oskavelde.logrotate");
 }
 
 // The file's text as the console got it: the file writes each line feed
@@ -63,15 +50,14 @@ long file_size(const std::string &path) {
 
 class LogRotation : public osktest::AgentWithUps {};
 
-TEST_F(LogRotation, ReadmeStanzaRotatesWithoutLosingOrMisplacingAMessage) {
-    std::string stanza = readme_stanza();
-    ASSERT_FALSE(stanza.empty()) << "README.md holds no block starting with \"" << kStanzaHead
-                                 << "\"";
-    const std::size_t path_at = stanza.find(kReadmeLogPath);
+TEST_F(LogRotation, ShippedRulesRotateWithoutLosingOrMisplacingAMessage) {
+    std::string stanza = shipped_stanza();
+    ASSERT_FALSE(stanza.empty()) << "no dist/oskavelde.logrotate";
+    const std::size_t path_at = stanza.find(kShippedLogPath);
     ASSERT_NE(path_at, std::string::npos) << stanza;
     const std::string log = agent_.data_file("debugsnmp.log");
     const std::string rotated = log + ".1";
-    stanza.replace(path_at, std::string(kReadmeLogPath).size(), log);
+    stanza.replace(path_at, std::string(kShippedLogPath).size(), log);
     const std::string conf = agent_.dir().file("logrotate.conf");
     write_file_bytes(conf, stanza);
 
