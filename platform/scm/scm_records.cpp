@@ -269,11 +269,9 @@ ServiceView view_service(const std::string &base, DWORD type) {
     const bool held = run_lock_held(base, holder);
     StatusRecord r;
     const bool sound = read_status(base, r);
-    // The record speaks for the lock's holder only when it names that
-    // process; one that the holder's file cannot name is taken at its
-    // word while it lives.
-    const bool names_holder =
-        sound && (holder.pid != 0 ? same_process(r.process, holder) : process_alive(r.process));
+    // The record speaks for the lock's holder when it names that process,
+    // or when the holder's file names none.
+    const bool names_holder = sound && (holder.pid == 0 || same_process(r.process, holder));
     if (held && !names_holder) {
         view.running = true;
         view.damaged = true;
@@ -288,7 +286,7 @@ ServiceView view_service(const std::string &base, DWORD type) {
     }
     view.current = r;
     SERVICE_STATUS &s = view.current.status;
-    if (s.dwCurrentState != SERVICE_STOPPED && !held && !process_alive(r.process)) {
+    if (s.dwCurrentState != SERVICE_STOPPED && !process_alive(r.process)) {
         // The process ended without reporting itself stopped.
         s.dwCurrentState = SERVICE_STOPPED;
         s.dwControlsAccepted = 0;
