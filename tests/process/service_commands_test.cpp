@@ -7,6 +7,8 @@
 // service name, which stops as slowly as a test asks.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -27,8 +29,10 @@ const std::string kStopEnd = "\n\rCmdStopService-end";
 const std::string kStopping = "Stopping Oskavelde - SNMP Monitor\n";
 const std::string kStopped = "Oskavelde - SNMP Monitor stopped.\n";
 
-// What becomes of the running service's files before the command.
-enum class Damage { none, junk_status, lost_socket };
+// What becomes of the running service's files before the command. With
+// the last, no file names the process that still holds the service's run
+// lock.
+enum class Damage { none, junk_status, lost_socket, nothing_names_the_process };
 
 struct CommandCase {
     const char *name;
@@ -39,6 +43,7 @@ struct CommandCase {
     std::string err;
     platform::DWORD state; // afterwards; 0: not installed
     Damage damage = Damage::none;
+    bool left_running = false; // the service's process, whatever the manager can tell
 };
 
 void PrintTo(const CommandCase &c, std::ostream *os) { *os << c.name; }
@@ -77,14 +82,23 @@ TEST_P(ServiceCommand, WritesItsLinesAndLeavesTheServiceInItsState) {
         pid = ServiceSandbox::service_pid();
         ASSERT_GT(pid, 0);
     }
-    if (c.damage == Damage::junk_status)
+    const bool named = c.damage != Damage::nothing_names_the_process;
+    if (c.damage == Damage::junk_status || !named)
         write_file_bytes(ServiceSandbox::service_file(".status"), "junk\n");
-    if (c.damage == Damage::lost_socket)
+    if (!named)
+        write_file_bytes(ServiceSandbox::service_file(".run"), "junk\n");
+    if (c.damage == Damage::lost_socket || !named)
         ASSERT_TRUE(std::filesystem::remove(ServiceSandbox::service_file(".sock")));
     const osktest::CommandRun run = sandbox_.run(c.args);
     EXPECT_EQ(run.exit, 0);
     expect_log(run.log, c.log);
     EXPECT_EQ(run.err, c.err); // the message boxes
+    if (c.left_running) {
+        EXPECT_EQ(ServiceSandbox::wait_service_exit(pid, 0ms), -1);
+        ::kill(pid, SIGKILL); // out of the manager's reach, so the sandbox's too
+        ServiceSandbox::wait_service_exit(pid, 30s);
+        return;
+    }
     EXPECT_TRUE(ServiceSandbox::wait_state(c.state, 30s)) << ServiceSandbox::state();
     // A service left stopped or removed has no process left, and none
     // other took its place.
@@ -179,7 +193,19 @@ INSTANTIATE_TEST_SUITE_P(
                     kStopping + kStopped + "\nDelete service\nOskavelde - SNMP Monitor removed.\n",
                     "",
                     0,
-                    Damage::lost_socket}),
+                    Damage::lost_socket},
+        // A stop that cannot end the process says so.
+        CommandCase{"StopWhenNothingNamesTheProcess",
+                    "",
+                    true,
+                    {"-log", "-stop"},
+                    kStopStart + "A record of the service control manager is damaged.\n"
+                                 "Oskavelde - SNMP Monitor failed to stop.\n" +
+                        kStopEnd,
+                    "",
+                    0,
+                    Damage::nothing_names_the_process,
+                    true}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
