@@ -52,6 +52,7 @@ const MessageText kTexts[] = {
     {ERROR_PROCESS_ABORTED, "The service process ended unexpectedly."},
     {ERROR_SERVICE_EXISTS, "The service is already installed."},
     {ERROR_SERVICE_NOT_IN_EXE, "The program does not run the service it was started for."},
+    {ERROR_FILE_CORRUPT, "A record of the service control manager is damaged."},
     {ERROR_UNKNOWN_REVISION, "The revision level is unknown."},
     {ERROR_INVALID_WINDOW_HANDLE, "The window handle is not valid."},
     {ERROR_INVALID_THREAD_ID, "The thread identifier is not valid."},

@@ -53,7 +53,9 @@ void WriteErrorText(platform::DWORD code, int box);
 platform::SC_HANDLE OpenAgentService(platform::SC_HANDLE manager, platform::DWORD access, int box);
 
 // Sends the stop control and, when the manager accepts it, waits for the
-// stop; a refused stop (the service does not run) passes silently.
+// stop. A refused stop passes silently when the service does not run;
+// one that leaves it running is reported with its error and "failed to
+// stop".
 void StopAndWait(platform::SC_HANDLE service);
 
 // After an accepted stop control: "Stopping", a dot a second while the

@@ -43,9 +43,30 @@ platform::SC_HANDLE OpenAgentService(platform::SC_HANDLE manager, platform::DWOR
     return service;
 }
 
+namespace {
+
+// The report of a stop that left the service running, with the error
+// that tells why.
+void report_failed_stop(platform::DWORD code) {
+    WriteErrorText(code, 0);
+    char line[128];
+    std::snprintf(line, sizeof line, "%s failed to stop.\n", kServiceDisplayName);
+    printfc(line);
+}
+
+} // namespace
+
 void StopAndWait(platform::SC_HANDLE service) {
-    if (platform::ControlService(service, platform::SERVICE_CONTROL_STOP, &ssStatus))
+    if (platform::ControlService(service, platform::SERVICE_CONTROL_STOP, &ssStatus)) {
         WaitServiceStop(service);
+        return;
+    }
+    // A service that is not running refuses the stop, which needs no word.
+    // A refusal that leaves it running is a failed stop and is reported.
+    const platform::DWORD refusal = platform::GetLastError();
+    if (platform::QueryServiceStatus(service, &ssStatus) && ssStatus.dwCurrentState == platform::SERVICE_STOPPED)
+        return;
+    report_failed_stop(refusal);
 }
 
 void WaitServiceStop(platform::SC_HANDLE service) {
@@ -59,11 +80,10 @@ void WaitServiceStop(platform::SC_HANDLE service) {
         platform::Sleep(1000);
         queried = platform::QueryServiceStatus(service, &ssStatus);
     }
-    if (ssStatus.dwCurrentState == platform::SERVICE_STOPPED) {
-        std::snprintf(line, sizeof line, "%s stopped.\n", kServiceDisplayName);
-    } else {
-        WriteLastError(0);
-        std::snprintf(line, sizeof line, "%s failed to stop.\n", kServiceDisplayName);
+    if (ssStatus.dwCurrentState != platform::SERVICE_STOPPED) {
+        report_failed_stop(platform::GetLastError());
+        return;
     }
+    std::snprintf(line, sizeof line, "%s stopped.\n", kServiceDisplayName);
     printfc(line);
 }

@@ -1,5 +1,5 @@
-// Service processes: start detached through a double fork, and the
-// liveness test over /proc/<pid>/stat.
+// Service processes: start detached through a double fork, the liveness
+// test over /proc/<pid>/stat, and the end of a process asked for.
 #include "platform/scm/scm_process.h"
 
 #include <fcntl.h>
@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "platform/last_error.h"
 
@@ -237,6 +238,22 @@ DWORD start_detached(const std::vector<std::string> &argv, const std::vector<std
 void end_process(const ProcessMark &mark) {
     if (process_alive(mark))
         ::kill(mark.pid, SIGKILL);
+}
+
+DWORD ask_process_to_end(const ProcessMark &mark) {
+    if (process_alive(mark) && ::kill(mark.pid, SIGTERM) != 0 && errno != ESRCH)
+        return error_from_errno(errno);
+    return ERROR_SUCCESS;
+}
+
+bool wait_process_end(const ProcessMark &mark, int limit_ms) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
+    while (process_alive(mark)) {
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
 }
 
 } // namespace platform::scm

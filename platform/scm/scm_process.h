@@ -1,6 +1,6 @@
 // The processes of the service control manager: the recorded command line
 // taken apart, a service process started detached from the manager's
-// caller, and the test whether a recorded process still runs.
+// caller, the test whether a recorded process still runs, and its end.
 #pragma once
 
 #include <string>
@@ -37,5 +37,12 @@ DWORD start_detached(const std::vector<std::string> &argv, const std::vector<std
 
 // Ends the marked process with SIGKILL if it still runs.
 void end_process(const ProcessMark &mark);
+
+// Asks the marked process to end with SIGTERM if it still runs: 0, or the
+// Win32 code of the refusal (ERROR_ACCESS_DENIED for another user's).
+DWORD ask_process_to_end(const ProcessMark &mark);
+
+// True once the marked process has ended, within limit_ms.
+bool wait_process_end(const ProcessMark &mark, int limit_ms);
 
 } // namespace platform::scm

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "platform/last_error.h"
+#include "platform/scm/run_lock.h"
 #include "platform/scm/scm_process.h"
 #include "platform/scm/state_file.h"
 
@@ -99,10 +100,32 @@ bool take_dword(Lines &lines, const char *key, DWORD &value) {
     return lines.take(key, text) && dword_of(text, value);
 }
 
+bool record_lines(const std::string &bytes, Lines &lines) {
+    std::string text;
+    return unsealed_text(bytes, text) && split_lines(text, lines);
+}
+
 bool read_record(const std::string &path, Lines &lines) {
     std::string bytes;
-    std::string text;
-    return read_whole_file(path, bytes, kMaxRecordFile) && unsealed_text(bytes, text) && split_lines(text, lines);
+    return read_whole_file(path, bytes, kMaxRecordFile) && record_lines(bytes, lines);
+}
+
+std::string mark_lines(const ProcessMark &mark) {
+    return "pid=" + std::to_string(mark.pid) + "\nstart_time=" + std::to_string(mark.start_time) + "\n";
+}
+
+bool take_mark(Lines &lines, ProcessMark &mark) {
+    std::string pid, start;
+    std::uint64_t pid_value = 0;
+    if (!lines.take("pid", pid) || !number_of(pid, pid_value) || pid_value > 0x7FFFFFFF ||
+        !lines.take("start_time", start) || !number_of(start, mark.start_time))
+        return false;
+    mark.pid = static_cast<int>(pid_value);
+    return true;
+}
+
+bool same_process(const ProcessMark &a, const ProcessMark &b) {
+    return a.pid == b.pid && a.start_time == b.start_time;
 }
 
 // The folder and file name of a base path.
@@ -201,9 +224,12 @@ DWORD remove_config(const std::string &name) {
     return errno == ENOENT ? ERROR_SERVICE_DOES_NOT_EXIST : error_from_errno(errno);
 }
 
+bool config_present(const std::string &name) {
+    return ::access((service_base(name) + ".service").c_str(), F_OK) == 0;
+}
+
 DWORD write_status(const std::string &base, const StatusRecord &r) {
-    std::string text = "pid=" + std::to_string(r.process.pid) + "\nstart_time=" +
-                       std::to_string(r.process.start_time) + "\ntype=" + hex_text(r.status.dwServiceType) +
+    std::string text = mark_lines(r.process) + "type=" + hex_text(r.status.dwServiceType) +
                        "\nstatus=" + status_line(r.status) + "\n";
     const std::size_t first = r.reports.size() > kKeptReports ? r.reports.size() - kKeptReports : 0;
     for (std::size_t i = first; i < r.reports.size(); ++i)
@@ -213,14 +239,11 @@ DWORD write_status(const std::string &base, const StatusRecord &r) {
 
 bool read_status(const std::string &base, StatusRecord &r) {
     Lines lines;
-    std::string pid, start, status, report;
-    std::uint64_t pid_value = 0;
+    std::string status, report;
     DWORD type = 0;
-    if (!read_record(base + ".status", lines) || !lines.take("pid", pid) || !number_of(pid, pid_value) ||
-        pid_value > 0x7FFFFFFF || !lines.take("start_time", start) || !number_of(start, r.process.start_time) ||
-        !take_dword(lines, "type", type) || !lines.take("status", status) || !parse_report(status, type, r.status))
+    if (!read_record(base + ".status", lines) || !take_mark(lines, r.process) || !take_dword(lines, "type", type) ||
+        !lines.take("status", status) || !parse_report(status, type, r.status))
         return false;
-    r.process.pid = static_cast<int>(pid_value);
     r.reports.clear();
     while (lines.peek("report")) {
         SERVICE_STATUS s{};
@@ -233,27 +256,52 @@ bool read_status(const std::string &base, StatusRecord &r) {
 
 void remove_status(const std::string &base) { ::unlink((base + ".status").c_str()); }
 
-bool is_active(const StatusRecord &r) { return r.status.dwCurrentState != SERVICE_STOPPED && r.process.pid > 0; }
+std::string mark_record(const ProcessMark &mark) { return sealed_text(mark_lines(mark)); }
 
-StatusRecord effective_status(const std::string &base, DWORD type) {
+bool mark_from_record(const std::string &bytes, ProcessMark &mark) {
+    Lines lines;
+    return record_lines(bytes, lines) && take_mark(lines, mark) && lines.done();
+}
+
+ServiceView view_service(const std::string &base, DWORD type) {
+    ServiceView view;
+    ProcessMark holder;
+    const bool held = run_lock_held(base, holder);
     StatusRecord r;
-    if (!read_status(base, r)) {
-        r = StatusRecord{};
-        r.status.dwServiceType = type;
-        r.status.dwCurrentState = SERVICE_STOPPED;
-        return r;
+    const bool sound = read_status(base, r);
+    // The record speaks for the lock's holder when it names that process,
+    // or when the holder's file names none.
+    const bool names_holder = sound && (holder.pid == 0 || same_process(r.process, holder));
+    if (held && !names_holder) {
+        view.running = true;
+        view.damaged = true;
+        view.current.status = SERVICE_STATUS{type, SERVICE_RUNNING, 0, 0, 0, 0, 0};
+        view.current.process = holder;
+        return view;
     }
-    if (r.status.dwCurrentState != SERVICE_STOPPED && !process_alive(r.process)) {
+    if (!sound) {
+        view.current.status.dwServiceType = type;
+        view.current.status.dwCurrentState = SERVICE_STOPPED;
+        return view;
+    }
+    view.current = r;
+    SERVICE_STATUS &s = view.current.status;
+    if (s.dwCurrentState != SERVICE_STOPPED && !process_alive(r.process)) {
         // The process ended without reporting itself stopped.
-        r.status.dwCurrentState = SERVICE_STOPPED;
-        r.status.dwControlsAccepted = 0;
-        r.status.dwCheckPoint = 0;
-        r.status.dwWaitHint = 0;
-        r.status.dwWin32ExitCode = ERROR_PROCESS_ABORTED;
+        s.dwCurrentState = SERVICE_STOPPED;
+        s.dwControlsAccepted = 0;
+        s.dwCheckPoint = 0;
+        s.dwWaitHint = 0;
+        s.dwWin32ExitCode = ERROR_PROCESS_ABORTED;
     }
-    if (r.status.dwCurrentState == SERVICE_STOPPED)
-        r.process = ProcessMark{};
-    return r;
+    if (s.dwCurrentState == SERVICE_STOPPED) {
+        if (held)
+            view.ending = r.process;
+        view.current.process = ProcessMark{};
+        return view;
+    }
+    view.running = true;
+    return view;
 }
 
 int lock_service(const std::string &base, DWORD &error) {

@@ -14,6 +14,7 @@
 
 #include "platform/handle.h"
 #include "platform/scm/registry.h"
+#include "platform/scm/run_lock.h"
 #include "platform/scm/scm_channel.h"
 #include "platform/scm/scm_process.h"
 #include "platform/scm/scm_records.h"
@@ -26,6 +27,7 @@ namespace platform {
 namespace {
 
 using scm::ServiceConfig;
+using scm::ServiceView;
 using scm::StatusRecord;
 
 constexpr const char kConnectVariable[] = "OSKAVELDE_SCM_CONNECT";
@@ -34,6 +36,10 @@ constexpr int kConnectLimitMs = 30000; // for a started process's dispatcher
 constexpr int kAnswerLimitMs = 10000;  // for each line of the start's dialogue
 constexpr int kControlConnectMs = 5000;
 constexpr int kAlivePollMs = 250;
+// For a process that reported itself stopped to end, and for one asked to
+// end with SIGTERM.
+constexpr int kEndingLimitMs = 10000;
+constexpr int kTerminateLimitMs = 30000;
 
 // Rights that only read: everything else changes a service or reaches its
 // process, and needs a state directory that the caller may write.
@@ -160,37 +166,70 @@ bool done_of(const std::string &line, DWORD &result) {
     return true;
 }
 
+// True while the service's process runs: the one marked, or, when none
+// can be named, whichever holds the service's run lock.
+bool process_runs(const std::string &base, const scm::ProcessMark &process) {
+    scm::ProcessMark holder;
+    return process.pid > 0 ? scm::process_alive(process) : scm::run_lock_held(base, holder);
+}
+
 // Sends the control to the dispatcher and waits for the handler's return
-// as long as the service's process runs.
+// as long as the service's process runs. answered is set when the
+// dispatcher took the control and answered it.
 DWORD deliver_control(const std::string &base, const scm::ProcessMark &process, DWORD control,
-                      DWORD &handler_result) {
+                      DWORD &handler_result, bool &answered) {
+    answered = false;
     int fd = -1;
     const DWORD connected = scm::connect_socket(base + ".sock", kControlConnectMs, fd);
     if (connected != ERROR_SUCCESS) {
-        if (!scm::process_alive(process))
+        if (!process_runs(base, process))
             return ERROR_SERVICE_NOT_ACTIVE;
         return connected == ERROR_FILE_NOT_FOUND ? ERROR_SERVICE_REQUEST_TIMEOUT : connected;
     }
     DWORD result = ERROR_SUCCESS;
     if (!scm::send_line(fd, "CONTROL " + std::to_string(control))) {
-        result = scm::process_alive(process) ? ERROR_SERVICE_REQUEST_TIMEOUT : ERROR_PROCESS_ABORTED;
+        result = process_runs(base, process) ? ERROR_SERVICE_REQUEST_TIMEOUT : ERROR_PROCESS_ABORTED;
     } else {
         for (;;) {
             std::string line;
             const scm::Received got = scm::receive_line(fd, kAlivePollMs, line);
             if (got == scm::Received::line) {
+                answered = true;
                 if (!done_of(line, handler_result))
                     result = failure_of(line);
                 break;
             }
-            if (got == scm::Received::timeout && scm::process_alive(process))
+            if (got == scm::Received::timeout && process_runs(base, process))
                 continue;
-            result = scm::process_alive(process) ? ERROR_SERVICE_REQUEST_TIMEOUT : ERROR_PROCESS_ABORTED;
+            result = process_runs(base, process) ? ERROR_SERVICE_REQUEST_TIMEOUT : ERROR_PROCESS_ABORTED;
             break;
         }
     }
     ::close(fd);
     return result;
+}
+
+// A stop that cannot reach the service's dispatcher (its control socket
+// lost, or no answer from it while the process lives) still ends the
+// service: its process is asked to end with SIGTERM, which a service
+// takes as a shutdown, and is waited for.
+DWORD terminate_service(const std::string &base, const scm::ProcessMark &process) {
+    // The lock says a process runs, but no record names it.
+    if (process.pid <= 0)
+        return process_runs(base, process) ? ERROR_FILE_CORRUPT : ERROR_SUCCESS;
+    const DWORD asked = scm::ask_process_to_end(process);
+    if (asked != ERROR_SUCCESS)
+        return asked;
+    return scm::wait_process_end(process, kTerminateLimitMs) ? ERROR_SUCCESS : ERROR_SERVICE_REQUEST_TIMEOUT;
+}
+
+// True while a process of the service runs; one that has reported itself
+// stopped is given a while to end first.
+bool service_in_the_way(const std::string &base, DWORD type) {
+    const ServiceView view = scm::view_service(base, type);
+    if (view.running)
+        return true;
+    return view.ending.pid > 0 && !scm::wait_process_end(view.ending, kEndingLimitMs);
 }
 
 // The controls ControlService may send, and the right each needs.
@@ -306,8 +345,14 @@ SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR service_name, DWORD desired_acc
     if (!scm::valid_service_name(service_name))
         return fail_handle(ERROR_INVALID_NAME);
     ServiceConfig config;
-    if (!scm::read_config(service_name, config))
-        return fail_handle(ERROR_SERVICE_DOES_NOT_EXIST);
+    if (!scm::read_config(service_name, config)) {
+        // A damaged record of a service whose process runs is no missing
+        // service: that would leave the process out of reach unnoticed.
+        scm::ProcessMark holder;
+        const bool damaged =
+            scm::config_present(service_name) && scm::run_lock_held(scm::service_base(service_name), holder);
+        return fail_handle(damaged ? ERROR_FILE_CORRUPT : ERROR_SERVICE_DOES_NOT_EXIST);
+    }
     if ((desired_access & ~kServiceReadRights) != 0 && !folder_writable(scm::services_dir()))
         return fail_handle(ERROR_ACCESS_DENIED);
     return handle_for(false, desired_access, config.name);
@@ -334,7 +379,7 @@ BOOL StartServiceA(SC_HANDLE service, DWORD argument_count, LPCSTR * /*arguments
     bool spawned = false;
     if (!scm::read_config(object->name, config)) {
         error = ERROR_SERVICE_DOES_NOT_EXIST;
-    } else if (scm::is_active(scm::effective_status(base, config.type))) {
+    } else if (service_in_the_way(base, config.type)) {
         error = ERROR_SERVICE_ALREADY_RUNNING;
     } else if (!scm::split_command_line(config.binary_path, argv)) {
         error = ERROR_FILE_NOT_FOUND;
@@ -378,20 +423,27 @@ BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) {
     if (status == nullptr)
         return fail(ERROR_INVALID_PARAMETER);
     const std::string base = scm::service_base(object->name);
-    const StatusRecord now = scm::effective_status(base, recorded_type(object->name));
-    *status = now.status;
-    const DWORD state = now.status.dwCurrentState;
-    if (!scm::is_active(now))
+    const DWORD type = recorded_type(object->name);
+    const ServiceView now = scm::view_service(base, type);
+    *status = now.current.status;
+    if (!now.running)
         return fail(ERROR_SERVICE_NOT_ACTIVE);
-    if (state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING)
+    // With its record damaged the service's own handler judges the control.
+    const DWORD state = now.current.status.dwCurrentState;
+    const DWORD accepted = now.current.status.dwControlsAccepted;
+    if (!now.damaged && (state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING))
         return fail(ERROR_SERVICE_CANNOT_ACCEPT_CTRL);
-    if ((control == SERVICE_CONTROL_STOP && (now.status.dwControlsAccepted & SERVICE_ACCEPT_STOP) == 0) ||
-        ((control == SERVICE_CONTROL_PAUSE || control == SERVICE_CONTROL_CONTINUE) &&
-         (now.status.dwControlsAccepted & SERVICE_ACCEPT_PAUSE_CONTINUE) == 0))
+    if (!now.damaged &&
+        ((control == SERVICE_CONTROL_STOP && (accepted & SERVICE_ACCEPT_STOP) == 0) ||
+         ((control == SERVICE_CONTROL_PAUSE || control == SERVICE_CONTROL_CONTINUE) &&
+          (accepted & SERVICE_ACCEPT_PAUSE_CONTINUE) == 0)))
         return fail(ERROR_INVALID_SERVICE_CONTROL);
     DWORD handler_result = NO_ERROR;
-    const DWORD delivered = deliver_control(base, now.process, control, handler_result);
-    *status = scm::effective_status(base, now.status.dwServiceType).status;
+    bool answered = false;
+    DWORD delivered = deliver_control(base, now.current.process, control, handler_result, answered);
+    if (control == SERVICE_CONTROL_STOP && !answered && process_runs(base, now.current.process))
+        delivered = terminate_service(base, now.current.process);
+    *status = scm::view_service(base, type).current.status;
     if (delivered != ERROR_SUCCESS)
         return fail(delivered);
     return handler_result == NO_ERROR ? TRUE : fail(handler_result);
@@ -403,7 +455,10 @@ BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) {
         return FALSE;
     if (status == nullptr)
         return fail(ERROR_INVALID_PARAMETER);
-    *status = scm::effective_status(scm::service_base(object->name), recorded_type(object->name)).status;
+    const ServiceView view = scm::view_service(scm::service_base(object->name), recorded_type(object->name));
+    if (view.damaged)
+        return fail(ERROR_FILE_CORRUPT);
+    *status = view.current.status;
     return TRUE;
 }
 
@@ -417,7 +472,10 @@ BOOL QueryServiceStatusEx(SC_HANDLE service, SC_STATUS_TYPE level, BYTE *buffer,
     *bytes_needed = sizeof(SERVICE_STATUS_PROCESS);
     if (buffer == nullptr || size < sizeof(SERVICE_STATUS_PROCESS))
         return fail(ERROR_INSUFFICIENT_BUFFER);
-    const StatusRecord now = scm::effective_status(scm::service_base(object->name), recorded_type(object->name));
+    const ServiceView view = scm::view_service(scm::service_base(object->name), recorded_type(object->name));
+    if (view.damaged)
+        return fail(ERROR_FILE_CORRUPT);
+    const StatusRecord &now = view.current;
     const SERVICE_STATUS &s = now.status;
     const SERVICE_STATUS_PROCESS out{s.dwServiceType,   s.dwCurrentState, s.dwControlsAccepted,
                                      s.dwWin32ExitCode, s.dwServiceSpecificExitCode,
@@ -480,7 +538,7 @@ BOOL DeleteServiceA(SC_HANDLE service) {
     error = scm::remove_config(object->name);
     if (error == ERROR_SUCCESS) {
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, services_key(object->name).c_str());
-        if (!scm::is_active(scm::effective_status(base, 0)))
+        if (!scm::view_service(base, 0).running)
             scm::remove_status(base);
     }
     scm::unlock_service(lock);

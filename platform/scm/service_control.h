@@ -7,10 +7,14 @@
 // record of its configuration ("<name>.service", a text that names the
 // start type in words, "2 automatic" or "3 demand"), the status its
 // process last reported ("<name>.status"), the control socket of its
-// running dispatcher ("<name>.sock") and a lock file that keeps two
+// running dispatcher ("<name>.sock"), the run lock that its process holds
+// for as long as it lives ("<name>.run") and a lock file that keeps two
 // management commands from changing the same service at once. Records are
 // written to a temporary file and renamed; a record that is damaged or cut
-// short reads as missing. Names match without regard to case.
+// short reads as missing, except where it would hide a process that runs:
+// whether the service runs is taken from the run lock, and a running
+// service whose records are damaged is reported with ERROR_FILE_CORRUPT,
+// never as stopped or not installed. Names match without regard to case.
 //
 // StartServiceA runs the recorded command line (the path, in double quotes
 // when it holds a blank, then any arguments) detached from the caller: in
@@ -22,7 +26,8 @@
 // ControlService hands the control to the running service's handler on its
 // dispatcher thread, one control at a time, and returns after the handler
 // has returned; a service process that has ended reads as stopped, also
-// when it died without reporting. No call waits on a peer that has gone:
+// when it died without reporting. A stop that cannot reach the dispatcher
+// asks the process to end with SIGTERM and waits for it. No call waits on a peer that has gone:
 // connects and reads have time limits, and a wait for a handler ends when
 // the service process ends.
 //
@@ -117,6 +122,7 @@ constexpr DWORD ERROR_FAILED_SERVICE_CONTROLLER_CONNECT = 1063;
 constexpr DWORD ERROR_PROCESS_ABORTED = 1067;
 constexpr DWORD ERROR_SERVICE_EXISTS = 1073;
 constexpr DWORD ERROR_SERVICE_NOT_IN_EXE = 1083;
+constexpr DWORD ERROR_FILE_CORRUPT = 1392;
 
 struct SERVICE_STATUS {
     DWORD dwServiceType;
@@ -172,14 +178,16 @@ SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR service_name, LPCSTR display_
                          DWORD error_control, LPCSTR binary_path, LPCSTR load_order_group,
                          LPDWORD tag_id, LPCSTR dependencies, LPCSTR account, LPCSTR password);
 
-// ERROR_SERVICE_DOES_NOT_EXIST when no such service is installed.
+// ERROR_SERVICE_DOES_NOT_EXIST when no such service is installed;
+// ERROR_FILE_CORRUPT when its record is damaged while its process runs.
 SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR service_name, DWORD desired_access);
 
 // Starts the recorded command line and returns once its dispatcher has
 // connected and the service's main function is about to run; it does not
 // wait for the service to report itself running. Service arguments are
 // not carried: a count other than 0 is ERROR_INVALID_PARAMETER.
-// ERROR_SERVICE_ALREADY_RUNNING while a process of the service runs; the
+// ERROR_SERVICE_ALREADY_RUNNING while a process of the service runs
+// (one that has reported itself stopped is given 10 seconds to end); the
 // program's own error (ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED) when it
 // cannot be run; ERROR_SERVICE_REQUEST_TIMEOUT when it ends, or has not
 // connected within 30 seconds (it is then ended); ERROR_SERVICE_NOT_IN_EXE
@@ -194,13 +202,19 @@ BOOL StartServiceA(SC_HANDLE service, DWORD argument_count, LPCSTR *arguments);
 // ERROR_INVALID_SERVICE_CONTROL for a stop, pause or continue that it does
 // not accept, ERROR_PROCESS_ABORTED when its process ends before the
 // handler has returned, ERROR_SERVICE_REQUEST_TIMEOUT when its dispatcher
-// does not take the control within 5 seconds.
+// does not take the control within 5 seconds. A stop that does not reach
+// the dispatcher while the process runs sends it SIGTERM instead and
+// succeeds once it has ended; ERROR_SERVICE_REQUEST_TIMEOUT when it has
+// not ended within 30 seconds, ERROR_FILE_CORRUPT when no record names
+// the process. With the status record damaged, the handler alone judges
+// the control.
 BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status);
 
 // The status the service last reported; SERVICE_STOPPED when it never ran
 // or its process has ended (with ERROR_PROCESS_ABORTED as its exit code
-// when the process ended without reporting itself stopped). On failure
-// the buffer is left as it was.
+// when the process ended without reporting itself stopped);
+// ERROR_FILE_CORRUPT while its process runs with its status record
+// missing or damaged. On failure the buffer is left as it was.
 BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status);
 
 // The same with the service's process identifier (0 when it does not run),

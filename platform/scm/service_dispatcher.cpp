@@ -19,6 +19,7 @@
 
 #include "platform/handle.h"
 #include "platform/last_error.h"
+#include "platform/scm/run_lock.h"
 #include "platform/scm/scm_channel.h"
 #include "platform/scm/scm_process.h"
 #include "platform/scm/scm_records.h"
@@ -45,6 +46,8 @@ struct ServiceStatusRecord {
     // Written when the service reports itself stopped or its main function
     // returns, so that the dispatcher looks again.
     int wake[2] = {-1, -1};
+    // The service's run lock, held until the process ends.
+    int run_lock = -1;
 };
 
 namespace {
@@ -124,10 +127,11 @@ bool serve_control(ServiceStatusRecord &r, int fd, const scm::Peer &peer) {
     return peer.pid == static_cast<int>(::getpid());
 }
 
-// The start dialogue; 0 with the service's name and base path, or the
-// code to fail with.
-DWORD join_manager(const SERVICE_TABLE_ENTRYA *table, const char *connect_path, int &listen_fd,
-                   const SERVICE_TABLE_ENTRYA *&entry, std::string &name, std::string &base) {
+// The start dialogue; 0 with the service's name and base path and its run
+// lock taken, or the code to fail with.
+DWORD join_manager(const SERVICE_TABLE_ENTRYA *table, const char *connect_path, const scm::ProcessMark &self,
+                   int &listen_fd, int &run_lock, const SERVICE_TABLE_ENTRYA *&entry, std::string &name,
+                   std::string &base) {
     int fd = -1;
     if (scm::connect_socket(connect_path, kDialogueLimitMs, fd) != ERROR_SUCCESS)
         return ERROR_FAILED_SERVICE_CONTROLLER_CONNECT;
@@ -146,10 +150,20 @@ DWORD join_manager(const SERVICE_TABLE_ENTRYA *table, const char *connect_path, 
             break;
         }
     DWORD error = ERROR_SUCCESS;
-    if (entry == nullptr || name.size() > scm::kMaxServiceName)
+    if (entry == nullptr || name.size() > scm::kMaxServiceName) {
         error = ERROR_SERVICE_NOT_IN_EXE;
-    else
-        error = scm::listen_socket(base + ".sock", listen_fd);
+    } else {
+        // The lock comes first: whatever the service's other files say
+        // later, a process that holds it runs the service, and a second
+        // one cannot.
+        run_lock = scm::hold_run_lock(base, self, error);
+        if (run_lock >= 0)
+            error = scm::listen_socket(base + ".sock", listen_fd);
+        if (error != ERROR_SUCCESS && run_lock >= 0) {
+            ::close(run_lock);
+            run_lock = -1;
+        }
+    }
     // Ready means: controls can be taken from now on.
     scm::send_line(fd, error == ERROR_SUCCESS ? std::string("READY") : "FAIL " + std::to_string(error));
     ::close(fd);
@@ -190,9 +204,12 @@ BOOL StartServiceCtrlDispatcherA(const SERVICE_TABLE_ENTRYA *table) {
             return fail(ERROR_SERVICE_ALREADY_RUNNING);
     }
     int listen_fd = -1;
+    int run_lock = -1;
     const SERVICE_TABLE_ENTRYA *entry = nullptr;
     std::string name, base;
-    const DWORD joined = join_manager(table, connect_path, listen_fd, entry, name, base);
+    scm::ProcessMark self;
+    scm::process_mark_of(static_cast<int>(::getpid()), self);
+    const DWORD joined = join_manager(table, connect_path, self, listen_fd, run_lock, entry, name, base);
     if (joined != ERROR_SUCCESS)
         return fail(joined);
 
@@ -201,6 +218,7 @@ BOOL StartServiceCtrlDispatcherA(const SERVICE_TABLE_ENTRYA *table) {
         const DWORD error = error_from_errno(errno);
         ::close(listen_fd);
         ::unlink((base + ".sock").c_str());
+        ::close(run_lock);
         return fail(error);
     }
     {
@@ -209,7 +227,8 @@ BOOL StartServiceCtrlDispatcherA(const SERVICE_TABLE_ENTRYA *table) {
         r.name = entry->lpServiceName;
         r.base = base;
         std::snprintf(r.main_argument, sizeof r.main_argument, "%s", entry->lpServiceName);
-        scm::process_mark_of(static_cast<int>(::getpid()), r.self);
+        r.self = self;
+        r.run_lock = run_lock;
         r.main = entry->lpServiceProc;
         r.handler = nullptr;
         r.handler_ex = nullptr;

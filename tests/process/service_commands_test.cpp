@@ -1,11 +1,15 @@
-// The start and stop commands from the command line against a service
-// that is not installed, one that is stopped, and one that takes its time
-// to stop or does not stop at all: their lines, their message boxes and
-// the state they leave the service in. The installed service is the
-// manager's test service under the agent's service name, which stops as
-// slowly as a test asks.
+// The start, stop and remove commands from the command line against a
+// service that is not installed, one that is stopped, one that takes its
+// time to stop or does not stop at all, and a running one whose status
+// record or control socket is lost or damaged: their lines, their message
+// boxes, the state they leave the service in and the end of its process.
+// The installed service is the manager's test service under the agent's
+// service name, which stops as slowly as a test asks.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -23,6 +27,12 @@ const std::string kStub = std::string(OSK_BINARY_DIR) + "/tests/scm_test_service
 const std::string kStopStart = "\n\rCmdStopService-start\n\rCmdStopService SERVICE_CONTROL_STOP";
 const std::string kStopEnd = "\n\rCmdStopService-end";
 const std::string kStopping = "Stopping Oskavelde - SNMP Monitor\n";
+const std::string kStopped = "Oskavelde - SNMP Monitor stopped.\n";
+
+// What becomes of the running service's files before the command. With
+// the last, no file names the process that still holds the service's run
+// lock.
+enum class Damage { none, junk_status, lost_socket, nothing_names_the_process };
 
 struct CommandCase {
     const char *name;
@@ -32,6 +42,8 @@ struct CommandCase {
     std::string log; // "%s" stands for a text of the system on a line of its own
     std::string err;
     platform::DWORD state; // afterwards; 0: not installed
+    Damage damage = Damage::none;
+    bool left_running = false; // the service's process, whatever the manager can tell
 };
 
 void PrintTo(const CommandCase &c, std::ostream *os) { *os << c.name; }
@@ -63,15 +75,37 @@ TEST_P(ServiceCommand, WritesItsLinesAndLeavesTheServiceInItsState) {
     if (c.service != nullptr) {
         ASSERT_TRUE(ServiceSandbox::install_program(kStub + c.service));
     }
+    int pid = 0;
     if (c.running) {
         ASSERT_EQ(sandbox_.run({"-start"}).exit, 0);
         ASSERT_TRUE(ServiceSandbox::wait_state(platform::SERVICE_RUNNING, 30s));
+        pid = ServiceSandbox::service_pid();
+        ASSERT_GT(pid, 0);
     }
+    const bool named = c.damage != Damage::nothing_names_the_process;
+    if (c.damage == Damage::junk_status || !named)
+        write_file_bytes(ServiceSandbox::service_file(".status"), "junk\n");
+    if (!named)
+        write_file_bytes(ServiceSandbox::service_file(".run"), "junk\n");
+    if (c.damage == Damage::lost_socket || !named)
+        ASSERT_TRUE(std::filesystem::remove(ServiceSandbox::service_file(".sock")));
     const osktest::CommandRun run = sandbox_.run(c.args);
     EXPECT_EQ(run.exit, 0);
     expect_log(run.log, c.log);
     EXPECT_EQ(run.err, c.err); // the message boxes
+    if (c.left_running) {
+        EXPECT_EQ(ServiceSandbox::wait_service_exit(pid, 0ms), -1);
+        ::kill(pid, SIGKILL); // out of the manager's reach, so the sandbox's too
+        ServiceSandbox::wait_service_exit(pid, 30s);
+        return;
+    }
     EXPECT_TRUE(ServiceSandbox::wait_state(c.state, 30s)) << ServiceSandbox::state();
+    // A service left stopped or removed has no process left, and none
+    // other took its place.
+    if (c.running && c.state != platform::SERVICE_RUNNING) {
+        EXPECT_GE(ServiceSandbox::wait_service_exit(pid, 30s), 0);
+        EXPECT_EQ(ServiceSandbox::service_pid(), 0);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -124,7 +158,54 @@ INSTANTIATE_TEST_SUITE_P(
                     kStopStart + kStopping + "%s\nOskavelde - SNMP Monitor failed to stop.\n" +
                         kStopEnd,
                     "",
-                    platform::SERVICE_RUNNING}),
+                    platform::SERVICE_RUNNING},
+        // A running service whose status record or control socket has
+        // gone is still found, stopped as ever, and never started twice.
+        CommandCase{"StopWithJunkStatus",
+                    "",
+                    true,
+                    {"-log", "-stop"},
+                    kStopStart + kStopping + kStopped + kStopEnd,
+                    "",
+                    platform::SERVICE_STOPPED,
+                    Damage::junk_status},
+        CommandCase{"StartWithJunkStatus",
+                    "",
+                    true,
+                    {"-log", "-start"},
+                    "\nStart service (CmdStartService)\n" + kStopStart + kStopping + kStopped + kStopEnd +
+                        "The service is already running.\nOskavelde - SNMP Monitor failed to start.\n",
+                    "Error: The service is already running.\n",
+                    platform::SERVICE_STOPPED,
+                    Damage::junk_status},
+        CommandCase{"StopWithLostSocket",
+                    "",
+                    true,
+                    {"-log", "-stop"},
+                    kStopStart + kStopping + kStopped + kStopEnd,
+                    "",
+                    platform::SERVICE_STOPPED,
+                    Damage::lost_socket},
+        CommandCase{"RemoveWithLostSocket",
+                    "",
+                    true,
+                    {"-log", "-remove"},
+                    kStopping + kStopped + "\nDelete service\nOskavelde - SNMP Monitor removed.\n",
+                    "",
+                    0,
+                    Damage::lost_socket},
+        // A stop that cannot end the process says so.
+        CommandCase{"StopWhenNothingNamesTheProcess",
+                    "",
+                    true,
+                    {"-log", "-stop"},
+                    kStopStart + "A record of the service control manager is damaged.\n"
+                                 "Oskavelde - SNMP Monitor failed to stop.\n" +
+                        kStopEnd,
+                    "",
+                    0,
+                    Damage::nothing_names_the_process,
+                    true}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

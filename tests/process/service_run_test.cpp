@@ -1,6 +1,7 @@
 // The agent run as a service by the service control manager: started with
 // -start, polling a simulated UPS and answering oskavelde-client, stopped
-// with -stop, -restart, -start and -remove while it runs, the control
+// with -stop, -restart, -start and -remove while it runs (also with its
+// status record damaged or its control socket lost), the control
 // handler's lines and status reports, and a service run without
 // kervon.ini.
 #include <gtest/gtest.h>
@@ -143,6 +144,48 @@ TEST_F(ServiceRun, RemoveWhileRunningStopsAndThenRemovesIt) {
     EXPECT_FALSE(ServiceSandbox::registry_key_exists(
         "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Oskavelde"));
 }
+
+// A running agent whose status record is junk or whose control socket has
+// gone: the command ends it as it would without the damage, and no second
+// agent starts.
+struct DamagedRun {
+    const char *name;
+    const char *file;  // the service's file, by its extension
+    bool overwritten;  // with junk; otherwise deleted
+    const char *command;
+    std::string log;
+    platform::DWORD state; // afterwards; 0: not installed
+};
+
+void PrintTo(const DamagedRun &d, std::ostream *os) { *os << d.name; }
+
+class ServiceRunDamaged : public ServiceRun, public ::testing::WithParamInterface<DamagedRun> {};
+
+TEST_P(ServiceRunDamaged, CommandEndsTheAgentAndStartsNoOther) {
+    const DamagedRun &d = GetParam();
+    start_service();
+    const std::string path = ServiceSandbox::service_file(d.file);
+    if (d.overwritten)
+        write_file_bytes(path, "junk\n");
+    else
+        ASSERT_TRUE(std::filesystem::remove(path));
+    const osktest::CommandRun run = sandbox_.run({"-log", d.command});
+    EXPECT_EQ(run.exit, 0);
+    EXPECT_EQ(run.log, in_log(d.log));
+    EXPECT_EQ(ServiceSandbox::wait_service_exit(pid_, 30s), 0);
+    EXPECT_EQ(ServiceSandbox::state(), d.state);
+    EXPECT_EQ(ServiceSandbox::service_pid(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ServiceRunDamaged,
+    ::testing::Values(DamagedRun{"StartWithJunkStatus", ".status", true, "-start",
+                                 "\nStart service (CmdStartService)\n" + kStopCommand +
+                                     "The service is already running.\nOskavelde - SNMP Monitor failed to start.\n",
+                                 platform::SERVICE_STOPPED},
+                      DamagedRun{"RemoveWithLostSocket", ".sock", false, "-remove",
+                                 kStopped + "\nDelete service\nOskavelde - SNMP Monitor removed.\n", 0}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(ServiceRun, HandlerLogsEachControlAndReportsAStopTwiceAfterTheStopRoutine) {
     start_service();

@@ -140,6 +140,12 @@ class ServiceSandbox {
         return platform::scm::read_status(platform::scm::service_base("Oskavelde"), record) ? record.process.pid : 0;
     }
 
+    // A file of the service in the manager's state directory, by its
+    // extension (".status", ".sock", ...).
+    static std::string service_file(const std::string &extension) {
+        return platform::scm::service_base("Oskavelde") + extension;
+    }
+
     static platform::DWORD state() {
         platform::SERVICE_STATUS_PROCESS status{};
         return query(status) ? status.dwCurrentState : 0;

@@ -3,7 +3,8 @@
 // the start of a recorded program and its failures, controls handed to a
 // running service's handler one at a time on its dispatcher thread, a
 // handler that takes long or dies, a service process that dies without a
-// report, the dispatcher outside the manager, and the message texts.
+// report, a running service whose files are lost or damaged, the
+// dispatcher outside the manager, and the message texts.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -13,12 +14,14 @@
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 
 #include "platform/format_message.h"
 #include "platform/module.h"
 #include "platform/scm/registry.h"
+#include "platform/scm/scm_records.h"
 #include "platform/scm/service_control.h"
 #include "platform/scm/service_dispatcher.h"
 #include "tests/support/scratch_dir.h"
@@ -341,6 +344,68 @@ TEST_F(Manager, ControlsNeedTheirRightsAndAKnownCode) {
     EXPECT_EQ(status.dwCurrentState, platform::SERVICE_RUNNING);
 }
 
+// A file of a running service that is lost or overwritten: the manager
+// still finds the service's process, refuses a second start and stops it.
+struct FileDamage {
+    const char *name;
+    const char *extension;
+    bool overwritten;           // with junk; otherwise deleted
+    platform::DWORD query_error; // 0: the query reads the service running
+    int exit_after_stop;        // 0 from its handler, 128 + SIGTERM when ended without one
+};
+
+void PrintTo(const FileDamage &d, std::ostream *os) { *os << d.name; }
+
+class RunningServiceFile : public Manager, public ::testing::WithParamInterface<FileDamage> {};
+
+TEST_P(RunningServiceFile, LostOrDamagedLeavesTheServiceRunningAndStoppable) {
+    const FileDamage &d = GetParam();
+    platform::SC_HANDLE service = running_stub("Svc");
+    ASSERT_NE(service, nullptr);
+    const int pid = pid_of(service);
+    ASSERT_GT(pid, 0);
+    const std::string path = platform::scm::service_base("Svc") + d.extension;
+    if (d.overwritten)
+        write_file_bytes(path, "junk\n");
+    else
+        ASSERT_TRUE(std::filesystem::remove(path));
+
+    platform::SERVICE_STATUS status{};
+    if (d.query_error == 0) {
+        ASSERT_TRUE(platform::QueryServiceStatus(service, &status));
+        EXPECT_EQ(status.dwCurrentState, platform::SERVICE_RUNNING);
+    } else {
+        EXPECT_FALSE(platform::QueryServiceStatus(service, &status));
+        EXPECT_EQ(platform::GetLastError(), d.query_error);
+    }
+    EXPECT_FALSE(platform::StartServiceA(service, 0, nullptr));
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_SERVICE_ALREADY_RUNNING);
+    EXPECT_EQ(::kill(pid, 0), 0);
+
+    ASSERT_TRUE(platform::ControlService(service, platform::SERVICE_CONTROL_STOP, &status));
+    EXPECT_EQ(status.dwCurrentState, platform::SERVICE_STOPPED);
+    EXPECT_EQ(exit_code(pid), d.exit_after_stop);
+    ASSERT_TRUE(platform::QueryServiceStatus(service, &status));
+    EXPECT_EQ(status.dwCurrentState, platform::SERVICE_STOPPED);
+    ASSERT_TRUE(platform::StartServiceA(service, 0, nullptr)); // and it starts again
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, RunningServiceFile,
+    ::testing::Values(FileDamage{"JunkStatus", ".status", true, platform::ERROR_FILE_CORRUPT, 0},
+                      FileDamage{"LostStatus", ".status", false, platform::ERROR_FILE_CORRUPT, 0},
+                      FileDamage{"LostControlSocket", ".sock", false, 0, 128 + SIGTERM},
+                      FileDamage{"JunkRunLock", ".run", true, 0, 0},
+                      FileDamage{"LostRunLock", ".run", false, 0, 0}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(Manager, ADamagedRecordOfARunningServiceIsNoMissingService) {
+    ASSERT_NE(running_stub("Svc"), nullptr);
+    write_file_bytes(platform::scm::service_base("Svc") + ".service", "junk\n");
+    EXPECT_EQ(platform::OpenServiceA(manager_, "Svc", platform::SERVICE_ALL_ACCESS), nullptr);
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_FILE_CORRUPT);
+}
+
 TEST(Dispatcher, OutsideTheManagerFailsAtOnce) {
     static char name[] = "Svc";
     const platform::SERVICE_TABLE_ENTRYA table[] = {{name, [](platform::DWORD, platform::LPSTR *) {}},
@@ -366,7 +431,7 @@ TEST(Dispatcher, OutsideTheManagerFailsAtOnce) {
 TEST(MessageText, EveryCodeOfTheLayerHasOne) {
     const platform::DWORD codes[] = {0,    2,    3,    4,    5,    6,    8,    13,   31,   80,   87,   122,
                                      123,  126,  127,  183,  203,  206,  234,  1018, 1052, 1053, 1055, 1056,
-                                     1060, 1061, 1062, 1063, 1067, 1073, 1083, 1305, 1400, 1444};
+                                     1060, 1061, 1062, 1063, 1067, 1073, 1083, 1305, 1392, 1400, 1444};
     const platform::DWORD flags = platform::FORMAT_MESSAGE_FROM_SYSTEM | platform::FORMAT_MESSAGE_ALLOCATE_BUFFER;
     for (const platform::DWORD code : codes) {
         char *text = nullptr;
