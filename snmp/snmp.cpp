@@ -5,9 +5,9 @@
 // global without a lock) runs under one process-wide mutex.
 #include "snmp/snmp.h"
 
+#include <net-snmp/library/large_fd_set.h>
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
-#include <net-snmp/library/large_fd_set.h>
 
 #include <cerrno>
 #include <chrono>
