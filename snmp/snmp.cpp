@@ -5,9 +5,10 @@
 // global without a lock) runs under one process-wide mutex.
 #include "snmp/snmp.h"
 
-#include <net-snmp/library/large_fd_set.h>
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
+
+#include <net-snmp/library/large_fd_set.h>
 
 #include <cerrno>
 #include <chrono>
@@ -91,9 +92,9 @@ long engine_timeout(unsigned long centiseconds) {
 
 using Clock = std::chrono::steady_clock;
 
-// The engine's wait for one request, from the first try to the last retry.
-// A microsecond count of the session (at most an hour a try), and a grace
-// in which the engine's own last time-out comes first.
+// How long a request may wait, from its first try to the end of its last
+// retry: the session's microseconds a try (at most an hour) for each try,
+// and a grace in which the engine's own last time-out comes first.
 Clock::duration request_time_limit(long timeout_us, int retries) {
     constexpr long long k_max_us = 24LL * 3600 * 1000000;
     const long long per_try = timeout_us > 0 ? timeout_us : 0;
