@@ -8,12 +8,18 @@
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 
+#include <net-snmp/library/large_fd_set.h>
+
+#include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
 static_assert(std::is_same_v<oid, unsigned long>, "Oid takes the engine's sub-identifiers as is");
 static_assert(ASN_INTEGER == sNMP_SYNTAX_INT && ASN_OCTET_STR == sNMP_SYNTAX_OCTETS &&
@@ -82,6 +88,19 @@ int status_of_answer(long errstat) {
 long engine_timeout(unsigned long centiseconds) {
     constexpr unsigned long k_max = 360000;
     return static_cast<long>(centiseconds > k_max ? k_max : centiseconds) * 10000L;
+}
+
+using Clock = std::chrono::steady_clock;
+
+// How long a request may wait, from its first try to the end of its last
+// retry: the session's microseconds a try (at most an hour) for each try,
+// and a grace in which the engine's own last time-out comes first.
+Clock::duration request_time_limit(long timeout_us, int retries) {
+    constexpr long long k_max_us = 24LL * 3600 * 1000000;
+    const long long per_try = timeout_us > 0 ? timeout_us : 0;
+    const long long tries = static_cast<long long>(retries > 0 ? retries : 0) + 1;
+    const long long total = per_try != 0 && tries > k_max_us / per_try ? k_max_us : per_try * tries;
+    return std::chrono::microseconds(total) + std::chrono::milliseconds(100);
 }
 
 } // namespace
@@ -185,6 +204,136 @@ void SnmpBinding::take_from(const netsnmp_variable_list *var, Vb &vb) {
         break;
     }
 }
+
+namespace {
+
+// Order of two identifiers, sub-identifier by sub-identifier, a prefix
+// before what extends it: negative, 0 or positive.
+int compare(const Oid &a, const Oid &b) {
+    const unsigned long common = a.len() < b.len() ? a.len() : b.len();
+    for (unsigned long i = 0; i < common; ++i)
+        if (a[i] != b[i])
+            return a[i] < b[i] ? -1 : 1;
+    return a.len() == b.len() ? 0 : (a.len() < b.len() ? -1 : 1);
+}
+
+// Whether an answer's bindings are those of the request: as many, each for
+// the object asked for, or for GET-NEXT an object after it. Anything else
+// (an answer meant for another request, a device that names other objects)
+// would put a value where it does not belong.
+bool answers_request(int command, const std::vector<Vb> &asked, const std::vector<Vb> &answer) {
+    if (answer.size() != asked.size())
+        return false;
+    for (std::size_t i = 0; i < asked.size(); ++i) {
+        Oid wanted;
+        Oid named;
+        asked[i].get_oid(wanted);
+        answer[i].get_oid(named);
+        const int order = compare(named, wanted);
+        if (command == SNMP_MSG_GETNEXT ? order <= 0 : order != 0)
+            return false;
+    }
+    return true;
+}
+
+// One request in flight: what was asked, and what the engine called back
+// with.
+struct Exchange {
+    int command = 0;
+    const std::vector<Vb> *asked = nullptr;
+    bool done = false;
+    // The wait itself failed (no select), with the request still pending.
+    bool waiting_failed = false;
+    int status = SNMP_CLASS_TIMEOUT;
+    // The answer's bindings, and whether they take the request's place.
+    std::vector<Vb> answer;
+    bool replaces_request = false;
+};
+
+int take_answer(int operation, netsnmp_session *, int, netsnmp_pdu *answer, void *magic) {
+    auto &exchange = *static_cast<Exchange *>(magic);
+    // A retry being sent (or a stream's connection made) is news of a
+    // request still under way.
+    if (exchange.done || operation == NETSNMP_CALLBACK_OP_RESEND ||
+        operation == NETSNMP_CALLBACK_OP_CONNECT)
+        return 1;
+    exchange.done = true;
+    switch (operation) {
+    case NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE:
+        break;
+    case NETSNMP_CALLBACK_OP_TIMED_OUT:
+        exchange.status = SNMP_CLASS_TIMEOUT;
+        return 1;
+    case NETSNMP_CALLBACK_OP_SEND_FAILED:
+        exchange.status = SNMP_CLASS_TL_FAILED;
+        return 1;
+    default:
+        exchange.status = SNMP_CLASS_ERROR;
+        return 1;
+    }
+    if (answer == nullptr) {
+        exchange.status = SNMP_CLASS_ERROR;
+        return 1;
+    }
+    for (const netsnmp_variable_list *var = answer->variables; var != nullptr;
+         var = var->next_variable) {
+        Vb vb;
+        SnmpBinding::take_from(var, vb);
+        exchange.answer.push_back(vb);
+    }
+    if (answer->errstat != 0) {
+        // An error answer counts by its status; the bindings it repeats
+        // are passed on as they came.
+        exchange.status = status_of_answer(answer->errstat);
+        exchange.replaces_request = !exchange.answer.empty();
+    } else if (answers_request(exchange.command, *exchange.asked, exchange.answer)) {
+        exchange.status = SNMP_CLASS_SUCCESS;
+        exchange.replaces_request = true;
+    } else {
+        exchange.status = SNMP_CLASS_ANSWER_MISMATCH;
+    }
+    return 1;
+}
+
+// Waits on the session until the engine has called back or the deadline
+// has passed; false for the latter. Each datagram that arrives is read,
+// and after every wake-up, whatever woke it, the engine looks at its
+// clock: it resends and gives up only then, so a stream of datagrams that
+// are no answer (wrong request ids, junk) cannot hold the request past
+// its time-out, as it would in a wait that ran the time-outs only when
+// nothing arrived.
+bool wait_for_answer(void *session, Exchange &exchange, Clock::time_point deadline) {
+    netsnmp_large_fd_set readable;
+    netsnmp_large_fd_set_init(&readable, FD_SETSIZE);
+    while (!exchange.done) {
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline)
+            break;
+        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - now);
+        timeval wait;
+        wait.tv_sec = static_cast<time_t>(left.count() / 1000000);
+        wait.tv_usec = static_cast<suseconds_t>(left.count() % 1000000);
+        int fds = 0;
+        int block = 0;
+        NETSNMP_LARGE_FD_ZERO(&readable);
+        // Shortens the wait to the engine's next time-out.
+        snmp_sess_select_info2_flags(session, &fds, &readable, &wait, &block,
+                                     NETSNMP_SELECT_NOALARMS);
+        const int ready = netsnmp_large_fd_set_select(fds, &readable, nullptr, nullptr, &wait);
+        if (ready < 0 && errno != EINTR) {
+            exchange.waiting_failed = true;
+            break;
+        }
+        if (ready > 0)
+            snmp_sess_read2(session, &readable);
+        if (!exchange.done)
+            snmp_sess_timeout(session);
+    }
+    netsnmp_large_fd_set_cleanup(&readable);
+    return exchange.done;
+}
+
+} // namespace
 
 Snmp::Snmp(int &status, unsigned short port, bool bind_ipv6) : local_port_(port) {
     std::lock_guard<std::mutex> lock(engine_mutex());
@@ -304,27 +453,25 @@ int Snmp::request(int command, Pdu &pdu, const SnmpTarget &target) {
             return SNMP_CLASS_RESOURCE_UNAVAIL;
         }
     }
-    // The engine takes the request over and frees it.
-    netsnmp_pdu *answer = nullptr;
-    const int outcome = snmp_sess_synch_response(session_, ask, &answer);
-    int status;
-    if (outcome == STAT_TIMEOUT) {
-        status = SNMP_CLASS_TIMEOUT;
-    } else if (outcome != STAT_SUCCESS || answer == nullptr) {
-        status = status_of_engine_error(snmp_sess_session(session_)->s_snmp_errno);
-    } else if (answer->variables == nullptr) {
-        status = answer->errstat != 0 ? status_of_answer(answer->errstat) : SNMP_CLASS_ASN1ERROR;
-    } else {
-        status = status_of_answer(answer->errstat);
-        pdu.vbs_.clear();
-        for (const netsnmp_variable_list *var = answer->variables; var != nullptr;
-             var = var->next_variable) {
-            Vb vb;
-            SnmpBinding::take_from(var, vb);
-            pdu.vbs_.push_back(vb);
-        }
+    Exchange exchange;
+    exchange.command = command;
+    exchange.asked = &pdu.vbs_;
+    const Clock::time_point deadline =
+        Clock::now() + request_time_limit(settings->timeout, settings->retries);
+    // The engine takes the request over and frees it once sent.
+    if (snmp_sess_async_send(session_, ask, take_answer, &exchange) == 0) {
+        snmp_free_pdu(ask);
+        return status_of_engine_error(snmp_sess_session(session_)->s_snmp_errno);
     }
-    if (answer != nullptr)
-        snmp_free_pdu(answer);
-    return status;
+    if (!wait_for_answer(session_, exchange, deadline)) {
+        // Still waiting at the deadline, or no way to wait at all: closing
+        // the session drops the request, so that nothing is left to call
+        // back into this exchange once it is gone.
+        const int status = exchange.waiting_failed ? SNMP_CLASS_ERROR : SNMP_CLASS_TIMEOUT;
+        close_engine_session();
+        return status;
+    }
+    if (exchange.replaces_request)
+        pdu.vbs_ = std::move(exchange.answer);
+    return exchange.status;
 }

@@ -2,8 +2,9 @@
 // to a community target, over a UDP socket of its own that the first request
 // opens (another one when a later request goes to another agent). Each
 // request waits for the answer or for the target's time-out, once for the
-// first try and once more for every retry. Only IPv4 transports exist: a
-// session asked for IPv6 is not created, and an IPv6 target is not reached.
+// first try and once more for every retry, and never longer, whatever else
+// arrives on its socket meanwhile. Only IPv4 transports exist: a session
+// asked for IPv6 is not created, and an IPv6 target is not reached.
 #pragma once
 
 #include <cstdint>
@@ -21,13 +22,17 @@ class Snmp {
     Snmp(const Snmp &) = delete;
     Snmp &operator=(const Snmp &) = delete;
 
-    // 0 when the agent answered without error; then pdu holds the answer's
-    // bindings. The agent's error status (1 to 5) for an error answer, the
-    // answer's bindings in pdu as well; SNMP_CLASS_ERR_STATUS_SET for an
-    // error status outside SNMPv1's, so that no answer can pass for a
-    // library status. SNMP_CLASS_TIMEOUT when no answer came,
-    // SNMP_CLASS_TL_FAILED when the transport failed, another negative
-    // status for any other failure; pdu is then unchanged.
+    // 0 when the agent answered without error with one binding for each
+    // binding asked, in order, each for the object asked for (for GET-NEXT
+    // an object after it); then pdu holds the answer's bindings.
+    // SNMP_CLASS_ANSWER_MISMATCH for an answer without error that does not
+    // fit the request so. The agent's error status (1 to 5) for an error
+    // answer, the answer's bindings in pdu as well, if it has any;
+    // SNMP_CLASS_ERR_STATUS_SET for an error status outside SNMPv1's, so
+    // that no answer can pass for a library status. SNMP_CLASS_TIMEOUT when
+    // no answer came, SNMP_CLASS_TL_FAILED when the transport failed,
+    // another negative status for any other failure; pdu is then
+    // unchanged.
     int get(Pdu &pdu, const SnmpTarget &target);
     int get_next(Pdu &pdu, const SnmpTarget &target);
     // Sent with the target's write community.

@@ -37,6 +37,8 @@ const char *Snmp::error_msg(int status) {
         return "SNMP++: Transport not supported (IPv6)";
     case SNMP_CLASS_TL_FAILED:
         return "SNMP++: Transport operation failed";
+    case SNMP_CLASS_ANSWER_MISMATCH:
+        return "SNMP++: Answer does not match the request's bindings";
     case SNMP_CLASS_ASN1ERROR:
         return "SNMP++: Malformed answer";
     default:

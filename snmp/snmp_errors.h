@@ -16,6 +16,10 @@ constexpr int SNMP_CLASS_INVALID_ADDRESS = -18;
 constexpr int SNMP_CLASS_ERR_STATUS_SET = -19;
 constexpr int SNMP_CLASS_TL_UNSUPPORTED = -20;
 constexpr int SNMP_CLASS_TL_FAILED = -22;
+// An answer that does not fit the request: another number of bindings, or
+// a binding for another object than the one asked for (for GET-NEXT: one
+// that does not come after it).
+constexpr int SNMP_CLASS_ANSWER_MISMATCH = -23;
 constexpr int SNMP_CLASS_ASN1ERROR = -51;
 
 // Error statuses an SNMP version 1 agent answers with.

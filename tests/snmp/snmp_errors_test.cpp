@@ -20,7 +20,8 @@ TEST(SnmpErrorMsg, EveryStatusHasItsOwnText) {
                             SNMP_CLASS_INVALID_PDU,      SNMP_CLASS_INVALID_TARGET,
                             SNMP_CLASS_INVALID_OID,      SNMP_CLASS_INVALID_ADDRESS,
                             SNMP_CLASS_ERR_STATUS_SET,   SNMP_CLASS_TL_UNSUPPORTED,
-                            SNMP_CLASS_TL_FAILED,        SNMP_CLASS_ASN1ERROR};
+                            SNMP_CLASS_TL_FAILED,        SNMP_CLASS_ANSWER_MISMATCH,
+                            SNMP_CLASS_ASN1ERROR};
     std::set<std::string> texts;
     for (int status : statuses) {
         const std::string text = Snmp::error_msg(status);

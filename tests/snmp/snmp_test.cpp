@@ -1,6 +1,8 @@
 // GET, GET-NEXT and SET of the SNMP layer against a real snmpsimd serving
-// the UPS data files, its time-outs against an address nobody serves, and
-// the requests that cannot be sent at all.
+// the UPS data files, its time-outs against an address nobody serves, the
+// answers of a rogue agent that do not fit the request, a flood of junk
+// that must not hold a request past its time-out, and the requests that
+// cannot be sent at all.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,6 +12,7 @@
 
 #include "snmp/snmp_pp.h"
 #include "tests/support/descriptors_used_up.h"
+#include "tests/support/rogue_agent.h"
 #include "tests/support/snmpsim_fixture.h"
 
 namespace {
@@ -60,7 +63,7 @@ class SnmpSessionTest : public SnmpsimTest {
     Snmp session_{status_};
 };
 
-enum class Call { get, get_next };
+enum class Call { get, get_next, set };
 
 // One request and its answer; the OIDs below 1.3.6.1.2.1.33.1.
 struct RequestCase {
@@ -261,6 +264,221 @@ TEST_P(SnmpTimeoutTest, WaitsEveryTryThenTimesOut) {
 INSTANTIATE_TEST_SUITE_P(Targets, SnmpTimeoutTest,
                          ::testing::Values(TimeoutCase{1, 100, 2.0}, // the poll's target
                                            TimeoutCase{0, 30, 0.3}));
+
+// ---- a rogue agent's answers -------------------------------------------
+
+using osktest::RogueAnswer;
+using osktest::RogueRequest;
+
+constexpr const char *kSysUpTime = "1.3.6.1.2.1.1.3.0";
+
+// The poll's target (1 retry of 1 s) towards the rogue.
+CTarget rogue_target(const osktest::RogueAgent &rogue) {
+    UdpAddress agent(rogue.address());
+    agent.set_port(161);
+    CTarget t(agent);
+    t.set_retry(1);
+    t.set_timeout(100);
+    return t;
+}
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// What the rogue answers to a request of one binding.
+std::vector<RogueAnswer> same_object(const RogueRequest &r) {
+    return {{0, 0, {osktest::rogue_integer(r.oids.at(0), 12345)}}};
+}
+std::vector<RogueAnswer> other_object(const RogueRequest &) {
+    return {{0, 0, {osktest::rogue_timeticks(kSysUpTime, 12345)}}};
+}
+std::vector<RogueAnswer> two_bindings(const RogueRequest &r) {
+    return {{0, 0,
+             {osktest::rogue_integer(r.oids.at(0), 12345),
+              osktest::rogue_timeticks(kSysUpTime, 12345)}}};
+}
+std::vector<RogueAnswer> no_binding(const RogueRequest &) { return {{0, 0, {}}}; }
+std::vector<RogueAnswer> next_arc(const RogueRequest &r) {
+    return {{0, 0, {osktest::rogue_integer(r.oids.at(0) + ".1", 12345)}}};
+}
+// The OID asked for without its last arc: a prefix comes before it.
+std::vector<RogueAnswer> parent_object(const RogueRequest &r) {
+    const std::string &asked = r.oids.at(0);
+    return {{0, 0, {osktest::rogue_integer(asked.substr(0, asked.rfind('.')), 12345)}}};
+}
+std::vector<RogueAnswer> error_for_other_object(const RogueRequest &) {
+    return {{0, SNMP_ERROR_NO_SUCH_NAME, {osktest::rogue_timeticks(kSysUpTime, 12345)}}};
+}
+// A late answer to the request before, then the answer to this one.
+std::vector<RogueAnswer> stale_then_right(const RogueRequest &r) {
+    return {{-1, 0, {osktest::rogue_integer(r.oids.at(0), 111)}},
+            {0, 0, {osktest::rogue_integer(r.oids.at(0), 222)}}};
+}
+
+struct RogueCase {
+    const char *name;
+    Call call; // get, get_next, or set for a SET of the value 5
+    const char *oid;
+    std::vector<RogueAnswer> (*answer)(const RogueRequest &);
+    int status;
+    // The answer's binding when it was taken.
+    std::string answer_oid;
+    const char *value;
+};
+
+void PrintTo(const RogueCase &c, std::ostream *os) { *os << c.name; }
+
+class RogueAnswerTest : public ::testing::TestWithParam<RogueCase> {};
+
+TEST_P(RogueAnswerTest, OnlyAnAnswerForTheObjectAskedCounts) {
+    const RogueCase &c = GetParam();
+    osktest::RogueAgent rogue;
+    std::string error;
+    ASSERT_TRUE(rogue.start(c.answer, error)) << error;
+    int status = -1;
+    Snmp session(status);
+    ASSERT_EQ(status, SNMP_CLASS_SUCCESS);
+    Pdu pdu;
+    Vb asked{Oid(c.oid)};
+    if (c.call == Call::set)
+        asked.set_value(SnmpInt32(5));
+    pdu += asked;
+    const CTarget target = rogue_target(rogue);
+    const int outcome = c.call == Call::get       ? session.get(pdu, target)
+                        : c.call == Call::get_next ? session.get_next(pdu, target)
+                                                   : session.set(pdu, target);
+    EXPECT_EQ(outcome, c.status);
+    EXPECT_EQ(rogue.requests(), 1);
+    ASSERT_EQ(pdu.get_vb_count(), 1);
+    Vb vb;
+    pdu.get_vb(vb, 0);
+    Oid name;
+    vb.get_oid(name);
+    if (c.answer_oid.empty()) {
+        // Refused: the request is left as it was asked.
+        EXPECT_STREQ(name.get_printable(), c.oid);
+        EXPECT_EQ(vb.get_syntax(), c.call == Call::set ? sNMP_SYNTAX_INT : sNMP_SYNTAX_NULL);
+        EXPECT_STREQ(vb.get_printable_value(), c.call == Call::set ? "5" : "");
+    } else {
+        EXPECT_EQ(name.get_printable(), c.answer_oid);
+        EXPECT_STREQ(vb.get_printable_value(), c.value);
+    }
+}
+
+constexpr const char *kModel = "1.3.6.1.2.1.33.1.1.2.0";
+constexpr const char *kAlarmsPresent = "1.3.6.1.2.1.33.1.6.1.0";
+constexpr const char *kShutdownAfterDelay = "1.3.6.1.2.1.33.1.8.2.0";
+constexpr int kMismatch = SNMP_CLASS_ANSWER_MISMATCH;
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, RogueAnswerTest,
+    ::testing::Values(
+        RogueCase{"get_same_object", Call::get, kModel, same_object, OK, kModel, "12345"},
+        RogueCase{"get_other_object", Call::get, kModel, other_object, kMismatch, "", ""},
+        RogueCase{"get_two_bindings", Call::get, kModel, two_bindings, kMismatch, "", ""},
+        RogueCase{"get_no_binding", Call::get, kModel, no_binding, kMismatch, "", ""},
+        RogueCase{"get_next_arc", Call::get, kModel, next_arc, kMismatch, "", ""},
+        // An error answer is the agent's error, whatever it names.
+        RogueCase{"get_error_for_other_object", Call::get, kModel, error_for_other_object,
+                  SNMP_ERROR_NO_SUCH_NAME, kSysUpTime, "12345"},
+        // The engine passes over an answer with the id of an earlier request.
+        RogueCase{"get_stale_then_right", Call::get, kModel, stale_then_right, OK, kModel, "222"},
+        RogueCase{"get_next_after", Call::get_next, kAlarmsPresent, next_arc, OK,
+                  std::string(kAlarmsPresent) + ".1", "12345"},
+        RogueCase{"get_next_same_object", Call::get_next, kAlarmsPresent, same_object, kMismatch,
+                  "", ""},
+        RogueCase{"get_next_before", Call::get_next, kAlarmsPresent, other_object, kMismatch, "",
+                  ""},
+        RogueCase{"get_next_parent", Call::get_next, kAlarmsPresent, parent_object, kMismatch, "",
+                  ""},
+        RogueCase{"get_next_two_bindings", Call::get_next, kAlarmsPresent, two_bindings, kMismatch,
+                  "", ""},
+        RogueCase{"set_same_object", Call::set, kShutdownAfterDelay, same_object, OK,
+                  kShutdownAfterDelay, "12345"},
+        RogueCase{"set_other_object", Call::set, kShutdownAfterDelay, other_object, kMismatch, "",
+                  ""},
+        RogueCase{"set_no_binding", Call::set, kShutdownAfterDelay, no_binding, kMismatch, "",
+                  ""}),
+    [](const ::testing::TestParamInfo<RogueCase> &info) { return std::string(info.param.name); });
+
+// An agent one request behind answers each request with the binding of
+// the one before it, under the right request id: every answer is refused.
+TEST(RogueAnswers, OneRequestBehindIsRefusedEveryTime) {
+    std::string previous = kSysUpTime;
+    osktest::RogueAgent rogue;
+    std::string error;
+    ASSERT_TRUE(rogue.start(
+                    [&previous](const RogueRequest &r) {
+                        std::vector<RogueAnswer> answers{
+                            {0, 0, {osktest::rogue_integer(previous, 12345)}}};
+                        previous = r.oids.at(0);
+                        return answers;
+                    },
+                    error))
+        << error;
+    int status = -1;
+    Snmp session(status);
+    ASSERT_EQ(status, SNMP_CLASS_SUCCESS);
+    const CTarget target = rogue_target(rogue);
+    for (const char *oid : {"1.3.6.1.2.1.33.1.1.1.0", kModel, "1.3.6.1.2.1.33.1.1.3.0"}) {
+        Pdu pdu;
+        pdu += Vb(Oid(oid));
+        EXPECT_EQ(session.get(pdu, target), kMismatch) << oid;
+    }
+    EXPECT_EQ(rogue.requests(), 3);
+}
+
+// ---- a flood of junk ------------------------------------------------------
+
+struct FloodCase {
+    const char *name;
+    // The rogue answers the retry, not the first try.
+    bool answers_retry;
+    int status;
+    double min_seconds;
+    double max_seconds;
+};
+
+void PrintTo(const FloodCase &c, std::ostream *os) { *os << c.name; }
+
+class JunkFloodTest : public ::testing::TestWithParam<FloodCase> {};
+
+// Large responses of a wrong request id stream to the request's port for
+// ten seconds: the request still ends on its own time, the retry going
+// out after the first time-out as without the flood.
+TEST_P(JunkFloodTest, RequestEndsOnItsOwnTime) {
+    const FloodCase &c = GetParam();
+    osktest::RogueAgent rogue;
+    std::string error;
+    ASSERT_TRUE(rogue.start(
+                    [&c](const RogueRequest &r) {
+                        return c.answers_retry && r.index == 1 ? same_object(r)
+                                                               : std::vector<RogueAnswer>{};
+                    },
+                    error))
+        << error;
+    rogue.flood_next_source(63000, 300, std::chrono::seconds(10));
+    int status = -1;
+    Snmp session(status);
+    ASSERT_EQ(status, SNMP_CLASS_SUCCESS);
+    Pdu pdu;
+    pdu += Vb(Oid(kModel));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(session.get(pdu, rogue_target(rogue)), c.status);
+    const double elapsed = seconds_since(start);
+    EXPECT_GE(elapsed, c.min_seconds);
+    EXPECT_LT(elapsed, c.max_seconds);
+    EXPECT_EQ(rogue.requests(), 2);
+    // The flood really ran while the request waited.
+    EXPECT_GT(rogue.flooded(), 150);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Floods, JunkFloodTest,
+    ::testing::Values(FloodCase{"unanswered", false, SNMP_CLASS_TIMEOUT, 1.9, 2.5},
+                      FloodCase{"retry_answered", true, SNMP_CLASS_SUCCESS, 0.95, 1.5}),
+    [](const ::testing::TestParamInfo<FloodCase> &info) { return std::string(info.param.name); });
 
 TEST(SnmpSession, Ipv6SessionIsNotCreated) {
     int status = 0;

@@ -1,0 +1,242 @@
+// A UPS address answered by a broken or hostile SNMP agent: answers for
+// other objects, with two bindings or none, or one request behind, store
+// nothing and give each row its error line, while the rows answered right
+// are stored; and a flood of junk answers holds no request, and so no
+// stop, past its time-out.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <cstddef>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "poller/ups_mib.h"
+#include "server/protocol.h"
+#include "shared/device_record.h"
+#include "tests/support/agent_with_ups.h"
+#include "tests/support/debug_lines.h"
+#include "tests/support/rogue_agent.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using osktest::debug_lines;
+using osktest::lines_with;
+using osktest::occurrences;
+using osktest::RogueAnswer;
+using osktest::RogueRequest;
+using osktest::word_at;
+
+constexpr std::uint16_t kDevice = 35;
+constexpr const char *kSysUpTime = "1.3.6.1.2.1.1.3.0";
+constexpr const char *kMismatch =
+    "SNMP++ Get Error, SNMP++: Answer does not match the request's bindings (4294967273)";
+
+// The agent polling one UPS whose address the rogue serves, and the
+// client's side of the protocol.
+class HostileUps : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        client_port_ = osktest::free_udp_port();
+        ASSERT_NE(client_port_, 0);
+    }
+
+    void start_rogue(osktest::RogueResponder responder) {
+        std::string error;
+        ASSERT_TRUE(rogue_.start(std::move(responder), error)) << error;
+    }
+
+    // Starts the agent with the trace of every answer taken, and waits
+    // for the end of its first poll.
+    void start_agent_and_poll() {
+        agent_.write_ini("[System]\r\nName=test\r\n[Network]\r\nPort=" +
+                         std::to_string(client_port_ + 4) + "\r\n" +
+                         osktest::ups_section({1, "UPS hall", "BRAXO1-VEGA3000", 5,
+                                               rogue_.address(), "public", kDevice}));
+        ASSERT_TRUE(agent_.start({"-debugmax"}));
+        ASSERT_TRUE(osktest::wait_until(
+            [&] {
+                const std::string out = agent_.out();
+                return occurrences(out, "Comm established recognized") +
+                           occurrences(out, "Comm lost recognized") >=
+                       1;
+            },
+            60s, 50ms))
+            << agent_.out() << agent_.err();
+    }
+
+    // The device data block, when the agent answers for the device.
+    std::vector<std::string> device_data() {
+        client_.send(client_port_, request_datagram(GET_DEVDATA, kDevice));
+        std::vector<std::string> data;
+        for (const std::string &answer : client_.receive_all(1500))
+            data.push_back(answer.substr(datanet_size));
+        return data;
+    }
+
+    void stop_agent() {
+        agent_.signal(SIGINT);
+        EXPECT_EQ(agent_.wait_exit(30s), 0) << agent_.out() << agent_.err();
+    }
+
+    osktest::RogueAgent rogue_;
+    osktest::AgentProcess agent_;
+    ProtocolClient client_;
+    std::uint16_t client_port_ = 0;
+};
+
+// ---- answers that do not fit --------------------------------------------
+
+std::vector<RogueAnswer> other_object(const RogueRequest &) {
+    return {{0, 0, {osktest::rogue_timeticks(kSysUpTime, 12345)}}};
+}
+std::vector<RogueAnswer> two_bindings(const RogueRequest &r) {
+    return {{0,
+             0,
+             {osktest::rogue_integer(r.oids.at(0), 12345),
+              osktest::rogue_timeticks(kSysUpTime, 12345)}}};
+}
+std::vector<RogueAnswer> no_binding(const RogueRequest &) { return {{0, 0, {}}}; }
+
+// Each request answered with the binding the request before it asked for.
+osktest::RogueResponder one_behind() {
+    return [previous = std::string(kSysUpTime)](const RogueRequest &r) mutable {
+        std::vector<RogueAnswer> answers{{0, 0, {osktest::rogue_integer(previous, 12345)}}};
+        previous = r.oids.at(0);
+        return answers;
+    };
+}
+
+struct WrongCase {
+    const char *name;
+    osktest::RogueResponder (*responder)();
+};
+
+void PrintTo(const WrongCase &c, std::ostream *os) { *os << c.name; }
+
+class WrongAnswers : public HostileUps, public ::testing::WithParamInterface<WrongCase> {};
+
+// Whatever the poll makes of a UPS that brought no value, no row of it
+// holds one: every row has its error line, no answer is traced as taken,
+// and the device data, if a client gets it, holds nothing of the answers.
+TEST_P(WrongAnswers, NoRowStoresAValue) {
+    start_rogue(GetParam().responder());
+    start_agent_and_poll();
+    const std::string out = agent_.out();
+    const auto lines = debug_lines(out);
+    for (int row = 0; row < oid_request_rows; ++row) {
+        const std::string line = std::string(rogue_.address()) +
+                                 " OidRequest = " + std::to_string(row) +
+                                 " Oid = " + OidRequest[row] + " " + kMismatch;
+        EXPECT_EQ(lines_with(lines, line), 1u) << line << "\n" << out;
+    }
+    EXPECT_EQ(out.find("Value = "), std::string::npos) << out;
+    EXPECT_EQ(out.find("12345"), std::string::npos) << out;
+    EXPECT_EQ(lines_with(lines, "AlarmPresent="), 0u) << out;
+    for (const std::string &data : device_data()) {
+        ASSERT_EQ(data.size(), device_data_size);
+        EXPECT_EQ(osktest::text_at(data, offsetof(TDevice, UpsModel), 16), "");
+        EXPECT_EQ(word_at(data, offsetof(TDevice, ChargeRemaining)), 0u);
+        EXPECT_EQ(word_at(data, offsetof(TDevice, BatteryVoltage)), 0u);
+        EXPECT_EQ(word_at(data, offsetof(TDevice, InputVoltage)), 0u);
+    }
+    stop_agent();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Agents, WrongAnswers,
+    ::testing::Values(
+        WrongCase{"other_object", [] { return osktest::RogueResponder(other_object); }},
+        WrongCase{"two_bindings", [] { return osktest::RogueResponder(two_bindings); }},
+        WrongCase{"no_binding", [] { return osktest::RogueResponder(no_binding); }},
+        WrongCase{"one_behind", one_behind}),
+    [](const ::testing::TestParamInfo<WrongCase> &info) { return std::string(info.param.name); });
+
+// A UPS that answers every row right but two: those two keep what they
+// held, their neighbours are stored, and the poll is an answered one.
+TEST_F(HostileUps, RowsAnsweredRightAreStoredAndTheOthersKeepTheirValue) {
+    const std::string charge = OidRequest[row_estimated_charge_remaining];
+    const std::string input_line_1 = OidRequest[row_input_voltage_1];
+    start_rogue([&](const RogueRequest &r) -> std::vector<RogueAnswer> {
+        const std::string &asked = r.oids.at(0);
+        if (asked == charge)
+            return other_object(r);
+        if (asked == input_line_1)
+            return two_bindings(r);
+        if (asked == OidRequest[row_alarms_present])
+            return {{0, 0, {osktest::rogue_integer(asked, 0)}}};
+        if (asked == OidRequest[row_ident_model])
+            return {{0, 0, {osktest::rogue_text(asked, "Vega 3000 RT")}}};
+        return {{0, 0, {osktest::rogue_integer(asked, 42)}}};
+    });
+    start_agent_and_poll();
+    const std::string out = agent_.out();
+    const auto lines = debug_lines(out);
+    EXPECT_EQ(lines_with(lines, "SNMP++ Get Error"), 2u) << out;
+    EXPECT_EQ(lines_with(lines, std::string(rogue_.address()) + " OidRequest = 9 Oid = " + charge +
+                                    " " + kMismatch),
+              1u)
+        << out;
+    EXPECT_EQ(lines_with(lines, std::string(rogue_.address()) +
+                                    " OidRequest = 15 Oid = " + input_line_1 + " " + kMismatch),
+              1u)
+        << out;
+    EXPECT_EQ(lines_with(lines, "Comm established recognized"), 1u) << out;
+    EXPECT_EQ(out.find("12345"), std::string::npos) << out;
+
+    const std::vector<std::string> answers = device_data();
+    ASSERT_EQ(answers.size(), 1u) << out;
+    const std::string &data = answers[0];
+    ASSERT_EQ(data.size(), device_data_size);
+    EXPECT_EQ(osktest::text_at(data, offsetof(TDevice, UpsModel), 16), "Vega 3000 RT");
+    EXPECT_EQ(word_at(data, offsetof(TDevice, ChargeRemaining)), 0u);
+    EXPECT_EQ(word_at(data, offsetof(TDevice, BatteryVoltage)), 42u);
+    EXPECT_EQ(word_at(data, offsetof(TDevice, InputVoltage)), 0u);
+    EXPECT_EQ(word_at(data, offsetof(TDevice, InputVoltage) + 2), 42u);
+    stop_agent();
+}
+
+// ---- a flood of junk ----------------------------------------------------
+
+// The UPS never answers, and large responses of a wrong request id stream
+// to the poll's port for ten seconds: the poll's first row times out on
+// its own time, and a stop asked during the flood ends the agent as after
+// any time-out.
+TEST_F(HostileUps, StopDuringAJunkFloodEndsTheAgentAsAfterATimeout) {
+    start_rogue([](const RogueRequest &) { return std::vector<RogueAnswer>{}; });
+    rogue_.flood_next_source(63000, 300, 10s);
+    agent_.write_ini(
+        "[System]\r\nName=test\r\n[Network]\r\nPort=" + std::to_string(client_port_ + 4) + "\r\n" +
+        osktest::ups_section(
+            {1, "UPS hall", "BRAXO1-VEGA3000", 5, rogue_.address(), "public", kDevice}));
+    ASSERT_TRUE(agent_.start({"-debug"}));
+    ASSERT_TRUE(osktest::wait_until([&] { return rogue_.flooded() > 0; }, 60s, 10ms))
+        << agent_.out() << agent_.err();
+    std::this_thread::sleep_for(300ms);
+
+    const auto sent = osktest::AgentProcess::Clock::now();
+    agent_.signal(SIGINT);
+    EXPECT_EQ(agent_.wait_exit(30s), 0) << agent_.out() << agent_.err();
+    // The rest of the row's time-out and its retry, then the stop's own
+    // second: far inside the flood's ten seconds.
+    EXPECT_LT(osktest::AgentProcess::Clock::now() - sent, 4500ms) << agent_.out();
+    EXPECT_GT(rogue_.flooded(), 300);
+    EXPECT_EQ(rogue_.requests(), 2);
+
+    const std::string out = agent_.out();
+    const auto lines = debug_lines(out);
+    EXPECT_EQ(lines_with(lines, std::string(rogue_.address()) +
+                                    " OidRequest = 0 Oid = " + OidRequest[0] +
+                                    " SNMP++ Get Error, SNMP++: Request timed out (4294967291)"),
+              1u)
+        << out;
+    EXPECT_EQ(lines_with(lines, "Timeout recognized"), 1u) << out;
+    EXPECT_EQ(lines_with(lines, "Comm lost recognized"), 1u) << out;
+}
+
+} // namespace
