@@ -163,10 +163,13 @@ TEST_F(Install, DebianPackageHoldsTheFilesOfAnInstallUnderUsr) {
 
     // The packaged unit runs /usr/bin/oskavelde; the logrotate rules are a
     // conffile, kept when edited.
-    EXPECT_EQ(osktest::run_command("dpkg-deb --fsys-tarfile '" + deb +
-                                   "' | tar -xO ./usr/lib/systemd/system/oskavelde.service")
-                  .out,
-              unit_for("/usr/bin"));
+    const std::string packaged_unit =
+        osktest::run_command("dpkg-deb --fsys-tarfile '" + deb +
+                             "' | tar -xO ./usr/lib/systemd/system/oskavelde.service")
+            .out;
+    EXPECT_EQ(packaged_unit, unit_for("/usr/bin"));
+    EXPECT_NE(packaged_unit.find("\nExecStart=/usr/bin/oskavelde -log\n"), std::string::npos)
+        << packaged_unit;
     EXPECT_EQ(osktest::run_command("dpkg-deb -I '" + deb + "' conffiles").out,
               "/etc/logrotate.d/oskavelde\n");
 
