@@ -51,6 +51,8 @@ struct PollCall {
     TPollState state;
     std::uint8_t commlost;
     std::uint8_t result;
+    // Whether any GET of the row loop brought a value.
+    bool answered;
 };
 
 enum class Request { get, get_next };
@@ -198,6 +200,7 @@ bool poll_row(PollCall &p, std::uint8_t row) {
     Vb answer;
     const int status = send_request(p, Request::get, OidRequest[row], answer);
     if (status == SNMP_CLASS_SUCCESS) {
+        p.answered = true;
         trace_answer(answer);
         if (row == row_alarms_present)
             alarm_walk(p, answer.get_printable_value());
@@ -283,15 +286,21 @@ std::uint8_t snmp_rq_send(std::uint8_t, const char *address_text, std::uint16_t 
 
     // Model class, software match and phase flag count for this poll only:
     // a row that fails never takes another poll's (or device's) value.
-    PollCall p{snmp, target, record, address, TPollState{}, 0, 0};
+    PollCall p{snmp, target, record, address, TPollState{}, 0, 0, false};
     bool timeout = false;
     for (int row = row_ident_manufacturer; row < oid_request_rows && !timeout; ++row) {
         timeout = !poll_row(p, static_cast<std::uint8_t>(row));
         device_publish(slot, record);
     }
-    if (!timeout)
+    // An agent that answers every row with an error (one that does not
+    // know the UPS-MIB, or whose UPS has gone) tells nothing about the
+    // UPS: the old values must not be served as fresh, so the poll is a
+    // lost one, as if the UPS had not answered at all.
+    if (!p.answered)
+        p.result = 2;
+    else if (!timeout)
         prepocet_Braxo_stat(record);
-    const bool lost = timeout || p.commlost != 0;
+    const bool lost = timeout || !p.answered || p.commlost != 0;
     printfc(lost ? "\nComm lost recognized" : "\nComm established recognized");
     device_publish_ready(slot, record, lost ? 0 : 1);
 
