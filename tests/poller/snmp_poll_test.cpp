@@ -401,6 +401,21 @@ void expect_fallback_missing(TDevice &d) {
     evaluated(d, "On Bypass", status_on_bypass);
 }
 
+// The UPS of alarm_rows_cleared.snmprec on battery: upsOutputSource 5 and
+// alarm 2 of its one alarm row, nothing from what follows the table.
+void expect_alarm_rows_cleared(TDevice &d) {
+    online_rows(d);
+    d.PowerFlags = power_output_powered | power_on_battery;
+    evaluated(d, "AC Fail ! Remaining 42 min", status_on_battery);
+}
+
+// Alarm 5 of the first row only: the agent's next answer lies before it.
+void expect_alarm_walk_backwards(TDevice &d) {
+    online_rows(d);
+    d.FaultFlags = fault_temperature_bad;
+    evaluated(d, "On Line", status_temperature);
+}
+
 // Offsets of the bytes in which two records differ, with both values.
 std::string differences(const TDevice &expected, const TDevice &actual) {
     const auto *e = reinterpret_cast<const std::uint8_t *>(&expected);
@@ -554,6 +569,16 @@ INSTANTIATE_TEST_SUITE_P(
         // The failed GET of the row the agent pointed at is no error; the
         // walk goes on from that row.
         PollCase{"fallback_descr_missing", "fallback_descr_missing", expect_fallback_missing, 0, 1,
+                 kEstablished},
+        // Alarms that cleared between the count and the walk: the walk ends
+        // at the first answer from beyond the table, so upsTestId.0, which
+        // follows it, is not decoded (its value would read as alarm 1).
+        PollCase{"alarms_cleared", "alarms_cleared", expect_online, 0, 1, kEstablished},
+        PollCase{"alarm_rows_cleared", "alarm_rows_cleared", expect_alarm_rows_cleared, 0, 1,
+                 kEstablished},
+        // A GET-NEXT answer that does not lie after the OID asked for ends
+        // the walk too: such an agent only brings rows back again.
+        PollCase{"alarm_walk_backwards", "alarm_walk_backwards", expect_alarm_walk_backwards, 0, 1,
                  kEstablished}),
     [](const ::testing::TestParamInfo<PollCase> &info) { return std::string(info.param.name); });
 
