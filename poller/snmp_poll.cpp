@@ -6,6 +6,7 @@
 // a client never sees a row half stored.
 #include "poller/snmp_poll.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "poller/status_eval.h"
@@ -35,6 +36,11 @@ namespace {
 const char OidDescrAlarm[1][32] = {"1.3.6.1.2.1.33.1.6.2.1.2"};
 constexpr std::size_t descr_prefix_len = 24;
 
+// The alarm table (upsAlarmTable) by its arcs: the walk decodes no answer
+// from outside it.
+constexpr unsigned long alarm_table_arcs[] = {1, 3, 6, 1, 2, 1, 33, 1, 6, 2};
+constexpr unsigned long alarm_table_len = sizeof alarm_table_arcs / sizeof alarm_table_arcs[0];
+
 // The walk's current OID: room for every OID the SNMP layer carries, so
 // that each step starts from the whole OID of the answer before it.
 constexpr std::size_t oid_text_size = Oid::k_max_printable;
@@ -51,6 +57,8 @@ struct PollCall {
     TPollState state;
     std::uint8_t commlost;
     std::uint8_t result;
+    // Whether any GET of the row loop brought a value.
+    bool answered;
 };
 
 enum class Request { get, get_next };
@@ -100,6 +108,28 @@ bool take_answer_position(char (&current)[oid_text_size], const Vb &answer) {
     return take_position(current, name.get_printable());
 }
 
+// Whether the answer of a GET-NEXT from the OID text asked continues the
+// walk: its OID lies inside the alarm table and after the one asked for.
+// When the alarms clear between the count and the walk, the agent answers
+// with what follows the table (upsTestId.0 holds an OID that would read as
+// alarm 1, battery bad); and an answer that does not move forward only
+// brings the same rows back.
+bool walk_answer_in_table(const Vb &answer, const char *asked_text) {
+    Oid name;
+    answer.get_oid(name);
+    if (name.len() <= alarm_table_len)
+        return false;
+    for (unsigned long i = 0; i < alarm_table_len; ++i)
+        if (name[i] != alarm_table_arcs[i])
+            return false;
+    const Oid asked(asked_text, true);
+    const unsigned long common = std::min(name.len(), asked.len());
+    for (unsigned long i = 0; i < common; ++i)
+        if (name[i] != asked[i])
+            return name[i] > asked[i];
+    return name.len() > asked.len();
+}
+
 void trace_answer(const Vb &answer) {
     if (k_monitor != 10)
         return;
@@ -127,7 +157,7 @@ void walk_error(PollCall &p, unsigned step, const char *oid_text, int status) {
 
 // The alarm table, walked with GET-NEXT from upsAlarmsPresent.0 for as many
 // steps as the UPS reports alarms (the count's low 8 bits), each answer
-// decoded as an alarm descriptor.
+// decoded as an alarm descriptor, until an answer leaves the table.
 void alarm_walk(PollCall &p, const char *count_text) {
     const unsigned count = decimal_text_value(count_text) & 0xFF;
     resetAlarm(p.record, p.commlost);
@@ -144,6 +174,8 @@ void alarm_walk(PollCall &p, const char *count_text) {
         return;
     }
     trace_answer(first);
+    if (!walk_answer_in_table(first, OidRequest[row_alarms_present]))
+        return;
     Oid first_name;
     first.get_oid(first_name);
     if (std::strncmp(first_name.get_printable(), OidDescrAlarm[0], descr_prefix_len) == 0) {
@@ -185,6 +217,8 @@ void alarm_walk(PollCall &p, const char *count_text) {
             continue;
         }
         trace_answer(answer);
+        if (!walk_answer_in_table(answer, current))
+            return;
         store(p, row_alarms_present, answer.get_printable_value());
         check_exception(p, answer);
         if (!take_answer_position(current, answer))
@@ -198,6 +232,7 @@ bool poll_row(PollCall &p, std::uint8_t row) {
     Vb answer;
     const int status = send_request(p, Request::get, OidRequest[row], answer);
     if (status == SNMP_CLASS_SUCCESS) {
+        p.answered = true;
         trace_answer(answer);
         if (row == row_alarms_present)
             alarm_walk(p, answer.get_printable_value());
@@ -283,15 +318,21 @@ std::uint8_t snmp_rq_send(std::uint8_t, const char *address_text, std::uint16_t 
 
     // Model class, software match and phase flag count for this poll only:
     // a row that fails never takes another poll's (or device's) value.
-    PollCall p{snmp, target, record, address, TPollState{}, 0, 0};
+    PollCall p{snmp, target, record, address, TPollState{}, 0, 0, false};
     bool timeout = false;
     for (int row = row_ident_manufacturer; row < oid_request_rows && !timeout; ++row) {
         timeout = !poll_row(p, static_cast<std::uint8_t>(row));
         device_publish(slot, record);
     }
-    if (!timeout)
+    // An agent that answers every row with an error (one that does not
+    // know the UPS-MIB, or whose UPS has gone) tells nothing about the
+    // UPS: the old values must not be served as fresh, so the poll is a
+    // lost one, as if the UPS had not answered at all.
+    if (!p.answered)
+        p.result = 2;
+    else if (!timeout)
         prepocet_Braxo_stat(record);
-    const bool lost = timeout || p.commlost != 0;
+    const bool lost = timeout || !p.answered || p.commlost != 0;
     printfc(lost ? "\nComm lost recognized" : "\nComm established recognized");
     device_publish_ready(slot, record, lost ? 0 : 1);
 

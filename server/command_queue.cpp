@@ -4,6 +4,7 @@
 #include "server/comm_log.h"
 #include "server/net_trace.h"
 #include "server/network_receive.h"
+#include "server/protocol.h"
 #include "shared/debug_log.h"
 #include "shared/ini_record.h"
 #include "shared/pending_commands.h"
@@ -63,4 +64,9 @@ void SetUpsCommand() {
         return;
     pending_command_store(static_cast<std::uint16_t>(slot_number - 1), kRebootOrCommandKind,
                           kCancelCommand, delay, 0);
+}
+
+bool cancel_command_request() {
+    return in_packet_header->Ident == SET_UPSCOMMAND && payload_word(0) == kCancelCommand &&
+           INI.System.IgnoreRemoteUPSCommands == 0;
 }

@@ -6,6 +6,7 @@
 
 #include "server/agent_port.h"
 #include "server/comm_log.h"
+#include "server/command_queue.h"
 #include "server/net_trace.h"
 #include "server/request_parser.h"
 #include "shared/debug_log.h"
@@ -77,13 +78,16 @@ int receive_datagram(int socket) {
 
     // A request for all devices passes the gate, so that a client can
     // browse the devices without knowing their numbers; the parser serves
-    // it from the whole table.
+    // it from the whole table. So does the cancel command for a device that
+    // does not answer: dropped, it would leave a queued shutdown to be
+    // carried out when the UPS answers again, however late.
     const std::uint16_t device = in_packet_header->Dev;
     std::int32_t ready = 0;
     const std::uint16_t slot =
         device == ALL_DEVICES ? ALL_DEVICES : device_slot_lookup(device, &ready);
     net_log("UDP  : Decoded device [%u] ... OK ", slot);
-    if (device != ALL_DEVICES && (slot >= device_slots || ready == 0))
+    if (device != ALL_DEVICES &&
+        (slot >= device_slots || (ready == 0 && !cancel_command_request())))
         return 0;
     zapis_stat_com("UDP  : Agent parse ... OK ");
 

@@ -401,6 +401,21 @@ void expect_fallback_missing(TDevice &d) {
     evaluated(d, "On Bypass", status_on_bypass);
 }
 
+// The UPS of alarm_rows_cleared.snmprec on battery: upsOutputSource 5 and
+// alarm 2 of its one alarm row, nothing from what follows the table.
+void expect_alarm_rows_cleared(TDevice &d) {
+    online_rows(d);
+    d.PowerFlags = power_output_powered | power_on_battery;
+    evaluated(d, "AC Fail ! Remaining 42 min", status_on_battery);
+}
+
+// Alarm 5 of the first row only: the agent's next answer lies before it.
+void expect_alarm_walk_backwards(TDevice &d) {
+    online_rows(d);
+    d.FaultFlags = fault_temperature_bad;
+    evaluated(d, "On Line", status_temperature);
+}
+
 // Offsets of the bytes in which two records differ, with both values.
 std::string differences(const TDevice &expected, const TDevice &actual) {
     const auto *e = reinterpret_cast<const std::uint8_t *>(&expected);
@@ -554,6 +569,16 @@ INSTANTIATE_TEST_SUITE_P(
         // The failed GET of the row the agent pointed at is no error; the
         // walk goes on from that row.
         PollCase{"fallback_descr_missing", "fallback_descr_missing", expect_fallback_missing, 0, 1,
+                 kEstablished},
+        // Alarms that cleared between the count and the walk: the walk ends
+        // at the first answer from beyond the table, so upsTestId.0, which
+        // follows it, is not decoded (its value would read as alarm 1).
+        PollCase{"alarms_cleared", "alarms_cleared", expect_online, 0, 1, kEstablished},
+        PollCase{"alarm_rows_cleared", "alarm_rows_cleared", expect_alarm_rows_cleared, 0, 1,
+                 kEstablished},
+        // A GET-NEXT answer that does not lie after the OID asked for ends
+        // the walk too: such an agent only brings rows back again.
+        PollCase{"alarm_walk_backwards", "alarm_walk_backwards", expect_alarm_walk_backwards, 0, 1,
                  kEstablished}),
     [](const ::testing::TestParamInfo<PollCase> &info) { return std::string(info.param.name); });
 
@@ -859,5 +884,93 @@ TEST_F(SilentUps, PtolveModelFailsSilentlyUntilItsModelIsGone) {
     EXPECT_EQ(log(), "\n" + address() + " OidRequest = 2 Oid = 1.3.6.1.2.1.33.1.1.3.0 " +
                          kTimedOut + "\nTimeout recognized" + kLost);
 }
+
+// ---- agents that answer with errors ----------------------------------
+
+constexpr const char *kNoSuchName = "SNMP: Variable does not exist (2)";
+constexpr const char *kGenErr = "SNMP: Cannot perform operation: general error (5)";
+
+// The error lines of every row but the one answered, for an agent that
+// answers the others with the status text given.
+std::string row_errors(const std::string &address, const char *status, int answered_row = -1) {
+    std::string text;
+    for (int row = row_ident_manufacturer; row < oid_request_rows; ++row)
+        if (row != answered_row)
+            text += "\n" + address + " OidRequest = " + std::to_string(row) +
+                    " Oid = " + OidRequest[row] + " SNMP++ Get Error, " + status;
+    return text;
+}
+
+// An agent without the UPS-MIB says nothing about a UPS: the poll is a
+// lost one, the record keeps its old values and status (nothing is
+// evaluated from them) and the gate closes.
+TEST_F(SnmpPoll, NoRowAnsweredIsALostPoll) {
+    const std::string address = agent_address();
+    EXPECT_EQ(poll("printer", address), 2);
+    EXPECT_EQ(differences(preset_record(), *record_), "");
+    EXPECT_EQ(flag(), 0);
+    EXPECT_EQ(log(), row_errors(address, kNoSuchName) + kLost);
+}
+
+// One value is enough: the poll is an answered one, with its errors.
+TEST_F(SnmpPoll, OneAnsweredRowKeepsCommunication) {
+    const std::string address = agent_address();
+    EXPECT_EQ(poll("one_row", address), 1);
+    TDevice expected = preset_record();
+    markers(expected);
+    set_text(expected.UpsModel, "Vega 3000 RT");
+    // The alarm bits of the record before the poll stay, as no walk ran.
+    evaluated(expected, "Overload", without(kAllStatus, status_standby));
+    EXPECT_EQ(differences(expected, *record_), "");
+    EXPECT_EQ(flag(), 1);
+    EXPECT_EQ(log(), row_errors(address, kNoSuchName, row_ident_model) + kEstablished);
+}
+
+// An agent that answers every request of the poll with an error status
+// while a command waits.
+struct ErrorAnswerCase {
+    const char *name;
+    int error_status;
+    const char *status_text;
+    // The agent answers the SET without an error again.
+    bool answers_set;
+    std::uint8_t result;
+    std::uint8_t kind_after;
+};
+
+void PrintTo(const ErrorAnswerCase &c, std::ostream *os) { *os << c.name; }
+
+class ErrorAnswers : public SilentUps, public ::testing::WithParamInterface<ErrorAnswerCase> {};
+
+TEST_P(ErrorAnswers, LoseCommunicationAndStillTryTheSet) {
+    const ErrorAnswerCase &c = GetParam();
+    pending_command_store(kSlot, 1, 0, 30, 0xFFFF);
+    relay_.answer_with_error(c.error_status, c.answers_set ? oid_request_rows : -1);
+    const std::uint8_t result = poll("writable", address());
+
+    EXPECT_EQ(differences(preset_record(), *record_), "");
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(flag(), 0);
+    std::string expected_log = row_errors(address(), c.status_text) + kLost;
+    if (c.answers_set)
+        expected_log += "\nOidSet = 1 Oid = 1.3.6.1.2.1.33.1.8.2.0 Value = 30 SUCCESS";
+    else
+        expected_log += "\n" + address() +
+                        " OidSet = 1 Oid = 1.3.6.1.2.1.33.1.8.2.0 SNMP++ Get Error, " +
+                        c.status_text;
+    EXPECT_EQ(log(), expected_log);
+    EXPECT_EQ(pending_command_take(kSlot).kind, c.kind_after);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Agent, ErrorAnswers,
+    ::testing::Values(ErrorAnswerCase{"general_error_set_accepted", SNMP_ERROR_GENERAL_VB_ERR,
+                                      kGenErr, true, 2, 0},
+                      // A failed SET makes the poll count as answered.
+                      ErrorAnswerCase{"no_such_name_set_refused", SNMP_ERROR_NO_SUCH_NAME,
+                                      kNoSuchName, false, 1, 1}),
+    [](const ::testing::TestParamInfo<ErrorAnswerCase> &info) {
+        return std::string(info.param.name);
+    });
 
 } // namespace

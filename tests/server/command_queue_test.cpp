@@ -1,6 +1,8 @@
 // SET_UPSSHUTDOWN and SET_UPSCOMMAND over real datagrams: what each stores
 // in the slot's pending command, whole; what is refused; the ignore switch;
-// and that neither request gets an answer.
+// that neither request gets an answer; and the cancel command, the one
+// request that reaches the queue of a device that does not answer.
+#include <regex>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -127,6 +129,78 @@ TEST_F(CommandRefusalTest, LaterRequestReplacesThePendingOne) {
     EXPECT_EQ(pending.command, 6);
     EXPECT_EQ(pending.delay, 30);
     EXPECT_EQ(pending.reboot, 0);
+}
+
+// A device that does not answer, with a shutdown queued before it went
+// silent.
+class SilentDeviceTest : public AgentFixture {
+  protected:
+    void SetUp() override {
+        AgentFixture::SetUp();
+        add_device(0, "first", 7, AGSNMP, 5, 0);
+        pending_command_store(0, 1, 0, 77, 0xFFFF);
+    }
+
+    // The entries of the slot: the cancel, or the shutdown left as it was.
+    static void expect_cancel_queued(bool queued) {
+        const TPendingCommand pending = pending_command_take(0);
+        EXPECT_EQ(pending.kind, queued ? 3 : 1);
+        EXPECT_EQ(pending.command, queued ? 6 : 0);
+        EXPECT_EQ(pending.delay, queued ? 45 : 77);
+        EXPECT_EQ(pending.reboot, queued ? 0 : 0xFFFF);
+    }
+};
+
+struct GateCase {
+    const char *name;
+    std::uint16_t type;
+    std::string payload;
+    std::uint8_t ignore_commands;
+    bool cancel_queued;
+};
+
+void PrintTo(const GateCase &c, std::ostream *os) { *os << c.name; }
+
+class SilentDeviceGateTest : public SilentDeviceTest,
+                             public ::testing::WithParamInterface<GateCase> {};
+
+TEST_P(SilentDeviceGateTest, OnlyTheCancelPassesAndNothingIsAnswered) {
+    const GateCase &c = GetParam();
+    INI.System.IgnoreRemoteUPSCommands = c.ignore_commands;
+    trace(2);
+    EXPECT_TRUE(exchange(request_datagram(c.type, 7, c.payload)).empty());
+    expect_cancel_queued(c.cancel_queued);
+    // What the gate drops reaches neither the parser nor its handlers.
+    const std::string log = console_.text();
+    EXPECT_EQ(log.find("UDP  : Agent parse ... OK ") != std::string::npos, c.cancel_queued) << log;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, SilentDeviceGateTest,
+    ::testing::Values(GateCase{"cancel", SET_UPSCOMMAND, payload_words(6, 45), 0, true},
+                      GateCase{"cancel_ignored", SET_UPSCOMMAND, payload_words(6, 45), 1, false},
+                      GateCase{"other_command", SET_UPSCOMMAND, payload_words(5, 45), 0, false},
+                      GateCase{"shutdown", SET_UPSSHUTDOWN, payload_words(45, 0xFFFF), 0, false},
+                      GateCase{"status", GET_STATUS, "", 0, false},
+                      GateCase{"device_data", GET_DEVDATA, "", 0, false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// The cancel for a silent device is logged as for one that answers.
+TEST_F(SilentDeviceTest, CancelIsLoggedAsForACommunicatingDevice) {
+    const auto cancel_log = [&] {
+        trace(2);
+        EXPECT_TRUE(exchange(request_datagram(SET_UPSCOMMAND, 7, payload_words(6, 45))).empty());
+        expect_cancel_queued(true);
+        // Without the time stamps of the entries.
+        return std::regex_replace(console_.text(), std::regex(R"( \d\d\\\d\d \d\d:\d\d:\d\d  )"),
+                                  "");
+    };
+    const std::string silent = cancel_log();
+    set_ready_status(0, 1);
+    pending_command_store(0, 1, 0, 77, 0xFFFF);
+    EXPECT_EQ(silent, cancel_log());
+    EXPECT_NE(silent.find(" UPS COMMAND : 6     Delay:  45 sec \n"), std::string::npos) << silent;
+    EXPECT_NE(silent.find("NO DATA - SEND RESPONSE ABORTED ! "), std::string::npos) << silent;
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <deque>
 #include <iterator>
+#include <utility>
 #include <vector>
 
 namespace osktest {
@@ -46,6 +47,54 @@ struct PendingAnswer {
     sockaddr_in client;
     std::vector<unsigned char> bytes;
 };
+
+// The tag and length of the BER element at offset at of the message,
+// which must hold it whole; at moves to its contents.
+bool ber_element(const std::vector<unsigned char> &message, std::size_t &at, unsigned char tag,
+                 std::size_t &length) {
+    if (message.size() - at < 2 || message[at] != tag)
+        return false;
+    std::size_t value = message[at + 1];
+    at += 2;
+    if (value & 0x80) {
+        const std::size_t bytes = value & 0x7F;
+        if (bytes == 0 || bytes > 4 || message.size() - at < bytes)
+            return false;
+        value = 0;
+        for (std::size_t i = 0; i < bytes; ++i)
+            value = value << 8 | message[at++];
+    }
+    length = value;
+    return message.size() - at >= length;
+}
+
+// Writes the error status and an error index of 1 into an SNMP answer,
+// where both are one-byte integers, as snmpsimd encodes them. Anything
+// else is left as it came.
+void set_error_status(std::vector<unsigned char> &message, int status) {
+    constexpr unsigned char k_sequence = 0x30, k_integer = 0x02, k_octets = 0x04;
+    constexpr unsigned char k_response = 0xA2;
+    std::size_t at = 0;
+    std::size_t length = 0;
+    if (!ber_element(message, at, k_sequence, length) ||
+        !ber_element(message, at, k_integer, length))
+        return;
+    at += length; // version
+    if (!ber_element(message, at, k_octets, length))
+        return;
+    at += length; // community
+    if (!ber_element(message, at, k_response, length) ||
+        !ber_element(message, at, k_integer, length))
+        return;
+    at += length; // request id
+    if (!ber_element(message, at, k_integer, length) || length != 1)
+        return;
+    const std::size_t status_at = at++;
+    if (!ber_element(message, at, k_integer, length) || length != 1)
+        return;
+    message[status_at] = static_cast<unsigned char>(status);
+    message[at] = 1;
+}
 
 } // namespace
 
@@ -110,11 +159,19 @@ void UdpRelay::delay_answers(std::chrono::milliseconds delay) {
     delay_ = delay;
 }
 
+void UdpRelay::answer_with_error(int error_status, int n) {
+    std::lock_guard<std::mutex> lock(faults_mutex_);
+    error_status_ = error_status;
+    error_left_ = n;
+}
+
 void UdpRelay::resume() {
     std::lock_guard<std::mutex> lock(faults_mutex_);
     relay_left_ = -1;
     drop_countdown_ = 0;
     delay_ = std::chrono::milliseconds(0);
+    error_status_ = 0;
+    error_left_ = 0;
 }
 
 void UdpRelay::run(int listen_fd, Clock::time_point end) {
@@ -166,11 +223,17 @@ void UdpRelay::run(int listen_fd, Clock::time_point end) {
                 continue; // an ICMP error of the agent's side
             bool drop = false;
             std::chrono::milliseconds delay;
+            int error_status = 0;
             {
                 std::lock_guard<std::mutex> lock(faults_mutex_);
                 if (drop_countdown_ > 0 && --drop_countdown_ == 0)
                     drop = true;
                 delay = delay_;
+                if (error_left_ != 0) {
+                    error_status = error_status_;
+                    if (error_left_ > 0)
+                        --error_left_;
+                }
             }
             if (drop)
                 continue;
@@ -181,8 +244,10 @@ void UdpRelay::run(int listen_fd, Clock::time_point end) {
             auto at = pending.end();
             while (at != pending.begin() && std::prev(at)->due > due)
                 --at;
-            pending.insert(at, {due, clients[i].address,
-                                std::vector<unsigned char>(buffer.begin(), buffer.begin() + n)});
+            std::vector<unsigned char> answer(buffer.begin(), buffer.begin() + n);
+            if (error_status != 0)
+                set_error_status(answer, error_status);
+            pending.insert(at, {due, clients[i].address, std::move(answer)});
         }
 
         if (fds[1].revents & POLLIN) {

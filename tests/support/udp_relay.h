@@ -2,7 +2,8 @@
 // a thread of the test process: it takes datagrams on a listening address,
 // forwards each to the agent from a socket of its own per client, and sends
 // the agent's answers back to that client. Told to, it stops answering,
-// drops one answer or delays the answers, and it can be told to resume.
+// drops one answer, delays the answers or turns them into error answers,
+// and it can be told to resume.
 // Retries of the manager are requests like any other. It ends when stopped,
 // when destroyed, and by itself after its lifetime.
 #pragma once
@@ -37,6 +38,11 @@ class UdpRelay {
     void drop_answer(int k);
     // Every answer is passed back this long after it arrived.
     void delay_answers(std::chrono::milliseconds delay);
+    // The next n answers (every one from now on for n -1) are passed back
+    // with the SNMP error status given (2 noSuchName, 5 genErr, ...) and
+    // error index 1, their bindings as the agent sent them, as from an
+    // agent that has lost its UPS.
+    void answer_with_error(int error_status, int n = -1);
     // No more faults: every request is relayed and answered again at once.
     void resume();
 
@@ -58,6 +64,10 @@ class UdpRelay {
     // Answers still passed before the dropped one; 0 for none to drop.
     int drop_countdown_ = 0;
     std::chrono::milliseconds delay_{0};
+    // Error status written into the answers, and how many are still to
+    // carry it (-1 for no limit).
+    int error_status_ = 0;
+    int error_left_ = 0;
 
     std::atomic<int> requests_{0};
     std::atomic<int> answers_{0};

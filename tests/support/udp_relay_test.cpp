@@ -1,6 +1,6 @@
 // The fault-injecting relay between the SNMP layer and snmpsimd: requests
 // and answers pass, and the relay goes silent, drops one answer, delays the
-// answers and resumes when told to.
+// answers, turns them into error answers and resumes when told to.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -103,6 +103,22 @@ TEST_F(UdpRelayTest, DelaysAnswers) {
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_EQ(get_model(seconds), SNMP_CLASS_SUCCESS);
     EXPECT_LT(seconds, 0.3);
+}
+
+TEST_F(UdpRelayTest, TurnsAnswersIntoErrorAnswersUntilResumed) {
+    double seconds = 0;
+    relay_.answer_with_error(SNMP_ERROR_GENERAL_VB_ERR);
+    EXPECT_EQ(get_model(seconds), SNMP_ERROR_GENERAL_VB_ERR);
+    relay_.answer_with_error(SNMP_ERROR_NO_SUCH_NAME);
+    EXPECT_EQ(get_model(seconds), SNMP_ERROR_NO_SUCH_NAME);
+    EXPECT_EQ(relay_.answers(), 2);
+    relay_.resume();
+    EXPECT_EQ(get_model(seconds), SNMP_CLASS_SUCCESS);
+    // Told how many, the relay passes the answers after them unchanged.
+    relay_.answer_with_error(SNMP_ERROR_GENERAL_VB_ERR, 2);
+    EXPECT_EQ(get_model(seconds), SNMP_ERROR_GENERAL_VB_ERR);
+    EXPECT_EQ(get_model(seconds), SNMP_ERROR_GENERAL_VB_ERR);
+    EXPECT_EQ(get_model(seconds), SNMP_CLASS_SUCCESS);
 }
 
 TEST_F(UdpRelayTest, EndsByItselfAfterItsLifetime) {
