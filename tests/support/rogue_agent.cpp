@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "tests/support/wake_pipe.h"
+
 namespace osktest {
 
 namespace {
@@ -250,16 +252,7 @@ bool RogueAgent::start(RogueResponder responder, std::string &error) {
 }
 
 void RogueAgent::stop() {
-    if (thread_.joinable()) {
-        const char byte = 0;
-        [[maybe_unused]] const ssize_t n = write(wake_fd_[1], &byte, 1);
-        thread_.join();
-    }
-    for (int &fd : wake_fd_) {
-        if (fd >= 0)
-            close(fd);
-        fd = -1;
-    }
+    osktest::stop_woken_thread(thread_, wake_fd_);
 }
 
 void RogueAgent::flood_next_source(std::size_t bytes, int per_second,

@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/wake_pipe.h"
+
 namespace osktest {
 
 namespace {
@@ -132,16 +134,7 @@ bool UdpRelay::start(const std::string &listen_address, unsigned short listen_po
 }
 
 void UdpRelay::stop() {
-    if (thread_.joinable()) {
-        const char byte = 0;
-        [[maybe_unused]] const ssize_t n = write(wake_fd_[1], &byte, 1);
-        thread_.join();
-    }
-    for (int &fd : wake_fd_) {
-        if (fd >= 0)
-            close(fd);
-        fd = -1;
-    }
+    osktest::stop_woken_thread(thread_, wake_fd_);
 }
 
 void UdpRelay::stop_answering_after(int n) {
