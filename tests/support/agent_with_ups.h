@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/winsock.h"
+#include "server/protocol.h"
 #include "snmp/snmp_pp.h"
 #include "tests/support/agent_process.h"
 #include "tests/support/debug_lines.h"
@@ -111,6 +112,13 @@ class AgentWithUps : public SnmpsimTest {
                                      std::uint16_t rr = 0) {
         client_.send(client_port_, request_datagram(type, device, payload, rr));
         return client_.receive_all(1500);
+    }
+
+    // No answer to any request about the device: its gate is closed.
+    void expect_gate_closed(std::uint16_t device, const char *when) {
+        EXPECT_TRUE(request(GET_STATUS, device).empty()) << when;
+        EXPECT_TRUE(request(GET_IDENTIF, device).empty()) << when;
+        EXPECT_TRUE(request(GET_DEVDATA, device).empty()) << when;
     }
 
     // One object of the simulator, read with the SNMP layer's own session.
