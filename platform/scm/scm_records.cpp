@@ -269,9 +269,14 @@ ServiceView view_service(const std::string &base, DWORD type) {
     const bool held = run_lock_held(base, holder);
     StatusRecord r;
     const bool sound = read_status(base, r);
-    // The record speaks for the lock's holder when it names that process,
-    // or when the holder's file names none.
-    const bool names_holder = sound && (holder.pid == 0 || same_process(r.process, holder));
+    // The record speaks for the lock's holder when it names that process.
+    // When the holder cannot be told, it speaks for it when it names a
+    // process that lives, or one that reported itself stopped (whose last
+    // thread still holds the lock on its way out); a record that names an
+    // ended process as running is not the holder's.
+    const bool names_holder =
+        sound && (holder.pid == 0 ? process_alive(r.process) || r.status.dwCurrentState == SERVICE_STOPPED
+                                  : same_process(r.process, holder));
     if (held && !names_holder) {
         view.running = true;
         view.damaged = true;

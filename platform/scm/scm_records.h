@@ -12,18 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/scm/scm_process.h"
 #include "platform/scm/service_control.h"
 #include "platform/win_types.h"
 
 namespace platform::scm {
-
-// The identity of a process: its identifier and its start time (in clock
-// ticks since boot), so that an identifier taken over by a later process
-// does not pass for the service's.
-struct ProcessMark {
-    int pid = 0;
-    std::uint64_t start_time = 0;
-};
 
 struct ServiceConfig {
     std::string name;
