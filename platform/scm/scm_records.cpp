@@ -12,7 +12,6 @@
 #include <thread>
 
 #include "platform/last_error.h"
-#include "platform/scm/run_lock.h"
 #include "platform/scm/scm_process.h"
 #include "platform/scm/state_file.h"
 
@@ -263,10 +262,8 @@ bool mark_from_record(const std::string &bytes, ProcessMark &mark) {
     return record_lines(bytes, lines) && take_mark(lines, mark) && lines.done();
 }
 
-ServiceView view_service(const std::string &base, DWORD type) {
+ServiceView view_service(const std::string &base, DWORD type, bool held, const ProcessMark &holder) {
     ServiceView view;
-    ProcessMark holder;
-    const bool held = run_lock_held(base, holder);
     StatusRecord r;
     const bool sound = read_status(base, r);
     // The record speaks for the lock's holder when it names that process.
