@@ -349,23 +349,34 @@ TEST_F(Manager, ControlsNeedTheirRightsAndAKnownCode) {
     EXPECT_EQ(status.dwCurrentState, platform::SERVICE_RUNNING);
 }
 
-// The mark of a process that has ended: a child that waits for its pipe
-// to close, marked while it waits, then reaped.
-platform::scm::ProcessMark ended_process() {
-    platform::scm::ProcessMark mark;
-    int gate[2];
-    if (::pipe(gate) != 0)
-        return mark;
+// A child that waits until the pipe whose writing end it hands back
+// closes, then ends; -1 when none could be made.
+pid_t waiting_child(int &gate) {
+    int ends[2];
+    if (::pipe(ends) != 0)
+        return -1;
     const pid_t child = ::fork();
     if (child == 0) {
-        ::close(gate[1]);
+        ::close(ends[1]);
         char byte;
-        [[maybe_unused]] const ssize_t n = ::read(gate[0], &byte, 1);
+        [[maybe_unused]] const ssize_t n = ::read(ends[0], &byte, 1);
         ::_exit(0);
     }
-    ::close(gate[0]);
+    ::close(ends[0]);
+    gate = ends[1];
+    return child;
+}
+
+// The mark of a process that has ended: a waiting child, marked while it
+// waits, then reaped.
+platform::scm::ProcessMark ended_process() {
+    platform::scm::ProcessMark mark;
+    int gate = -1;
+    const pid_t child = waiting_child(gate);
+    if (child <= 0)
+        return mark;
     platform::scm::process_mark_of(child, mark);
-    ::close(gate[1]);
+    ::close(gate);
     ::waitpid(child, nullptr, 0);
     return mark;
 }
@@ -478,16 +489,9 @@ TEST_F(Manager, ADamagedRecordOfARunningServiceIsNoMissingService) {
 }
 
 TEST(ProcessSignal, ReachesOnlyTheMarkedProcess) {
-    int gate[2];
-    ASSERT_EQ(::pipe(gate), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(gate[1]);
-        char byte;
-        [[maybe_unused]] const ssize_t n = ::read(gate[0], &byte, 1);
-        ::_exit(0);
-    }
-    ::close(gate[0]);
+    int gate = -1;
+    const pid_t child = waiting_child(gate);
+    ASSERT_GT(child, 0);
     platform::scm::ProcessMark mark;
     ASSERT_TRUE(platform::scm::process_mark_of(child, mark));
     // The identifier under another start time: an earlier process that
@@ -500,7 +504,7 @@ TEST(ProcessSignal, ReachesOnlyTheMarkedProcess) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
     EXPECT_EQ(platform::scm::signal_marked(mark, SIGTERM), ESRCH);
     EXPECT_EQ(platform::scm::signal_marked({}, SIGTERM), ESRCH);
-    ::close(gate[1]);
+    ::close(gate);
 }
 
 TEST(Dispatcher, OutsideTheManagerFailsAtOnce) {
