@@ -58,6 +58,13 @@ class Manager : public ::testing::Test {
             }
             platform::CloseServiceHandle(service);
         }
+        // A process that the manager lost sight of; one still unreaped is
+        // this process's child, so its identifier is still its own.
+        for (const int pid : watched_)
+            if (::waitpid(pid, nullptr, WNOHANG) == 0) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, nullptr, 0);
+            }
         platform::CloseServiceHandle(manager_);
         ::unsetenv("OSKAVELDE_SCM_DIR");
     }
@@ -101,6 +108,7 @@ class Manager : public ::testing::Test {
     ScratchDir state_;
     platform::SC_HANDLE manager_ = nullptr;
     std::vector<platform::SC_HANDLE> services_;
+    std::vector<int> watched_; // service processes ended at the end whatever the manager tells
 };
 
 TEST_F(Manager, RecordsOpensByAnyCaseAndDeletesWithTheRegistryKey) {
@@ -412,6 +420,7 @@ TEST_P(RunningServiceFile, LostOrDamagedLeavesTheServiceRunningAndStoppable) {
     ASSERT_NE(service, nullptr);
     const int pid = pid_of(service);
     ASSERT_GT(pid, 0);
+    watched_.push_back(pid);
     for (const FileHarm &h : d.harms) {
         const std::string base = platform::scm::service_base("Svc");
         const std::string path = base + h.extension;
