@@ -3,8 +3,9 @@
 // mode, the unit naming the installed agent; the installed agent runs;
 // systemd-analyze accepts the installed unit; the package holds the same
 // files as an install with its prefix, depending on the Net-SNMP library
-// that the agent links; and lintian finds no error and no warning in it
-// or in its debug-symbol package.
+// that the agent links; its maintainer scripts ask systemd, where it runs,
+// to reread its units and to stop the service before removal; and lintian
+// finds no error and no warning in it or in its debug-symbol package.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -252,6 +253,57 @@ TEST_F(Install, DebianPackagesPassLintian) {
     }
     EXPECT_EQ(complaints, "") << r.out;
     EXPECT_EQ(r.exit_code, 0) << r.out;
+}
+
+// The package's maintainer scripts as dpkg runs them, each in a mount
+// namespace of its own whose /run shows systemd running or not. systemd
+// cannot run here as the init, so systemctl and deb-systemd-invoke are
+// stand-ins early on the PATH that record what the script asks of them.
+TEST_F(Install, MaintainerScriptsReloadSystemdAndStopTheServiceBeforeRemoval) {
+    const std::string deb = build_package();
+    ASSERT_FALSE(deb.empty());
+    const std::string control = scratch_.file("control");
+    ASSERT_EQ(osktest::run_command("dpkg-deb -e '" + deb + "' '" + control + "'").exit_code, 0);
+    const std::string bin = scratch_.file("bin");
+    const std::string calls = scratch_.file("calls");
+    fs::create_directory(bin);
+    for (const char *tool : {"systemctl", "deb-systemd-invoke"}) {
+        write_file_bytes(bin + "/" + tool, std::string("#!/bin/sh\necho \"") + tool +
+                                               " $*\" >>'" + calls + "'\n");
+        fs::permissions(bin + "/" + tool, fs::perms::owner_all);
+    }
+
+    const std::string reload = "systemctl --system daemon-reload\n";
+    const struct {
+        const char *script;
+        const char *argument;
+        bool systemd_runs;
+        std::string asked;
+    } cases[] = {
+        {"postinst", "configure", true, reload},
+        {"postinst", "configure", false, ""},
+        {"postinst", "abort-remove", true, reload},
+        {"prerm", "remove", true, "deb-systemd-invoke stop oskavelde.service\n"},
+        {"prerm", "remove", false, ""},
+        {"prerm", "upgrade", true, ""},
+        {"postrm", "remove", true, reload},
+        {"postrm", "purge", true, reload},
+        {"postrm", "remove", false, ""},
+        {"postrm", "upgrade", true, ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.script) + " " + c.argument +
+                     (c.systemd_runs ? ", systemd running" : ", no systemd"));
+        fs::remove(calls);
+        const std::string run = std::string("mount -t tmpfs none /run && ") +
+                                (c.systemd_runs ? "mkdir -p /run/systemd/system && " : "") +
+                                "PATH='" + bin + "':\"$PATH\" '" + control + "/" + c.script +
+                                "' " + c.argument;
+        const osktest::CommandOutput r =
+            osktest::run_command("unshare -m sh -c \"" + run + "\" 2>&1");
+        EXPECT_EQ(r.exit_code, 0) << r.out;
+        EXPECT_EQ(read_file_bytes(calls), c.asked);
+    }
 }
 
 } // namespace
