@@ -15,6 +15,7 @@
 #include <string>
 
 #include "tests/support/command_output.h"
+#include "tests/support/debug_lines.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -241,16 +242,9 @@ TEST_F(Install, DebianPackagesPassLintian) {
     const osktest::CommandOutput r =
         osktest::run_command("lintian '" + deb + "' '" + ddeb + "' 2>&1");
     std::string complaints;
-    std::size_t at = 0;
-    while (at < r.out.size()) {
-        std::size_t end = r.out.find('\n', at);
-        if (end == std::string::npos)
-            end = r.out.size();
-        const std::string line = r.out.substr(at, end - at);
-        at = end + 1;
+    for (const std::string &line : osktest::debug_lines(r.out))
         if (line.rfind("E: ", 0) == 0 || line.rfind("W: ", 0) == 0)
             complaints += line + "\n";
-    }
     EXPECT_EQ(complaints, "") << r.out;
     EXPECT_EQ(r.exit_code, 0) << r.out;
 }

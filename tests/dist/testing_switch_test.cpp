@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tests/support/command_output.h"
+#include "tests/support/debug_lines.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -18,16 +19,9 @@ namespace fs = std::filesystem;
 // The targets the build tree's "help" target lists: lines "... name".
 std::set<std::string> listed_targets(const std::string &out) {
     std::set<std::string> targets;
-    std::size_t at = 0;
-    while (at < out.size()) {
-        std::size_t end = out.find('\n', at);
-        if (end == std::string::npos)
-            end = out.size();
-        const std::string line = out.substr(at, end - at);
-        at = end + 1;
+    for (const std::string &line : osktest::debug_lines(out))
         if (line.rfind("... ", 0) == 0)
             targets.insert(line.substr(4, line.find(' ', 4) - 4));
-    }
     return targets;
 }
 
