@@ -87,8 +87,9 @@ TEST_P(ServiceCommand, WritesItsLinesAndLeavesTheServiceInItsState) {
         write_file_bytes(ServiceSandbox::service_file(".status"), "junk\n");
     if (!named)
         write_file_bytes(ServiceSandbox::service_file(".run"), "junk\n");
-    if (c.damage == Damage::lost_socket || !named)
+    if (c.damage == Damage::lost_socket || !named) {
         ASSERT_TRUE(std::filesystem::remove(ServiceSandbox::service_file(".sock")));
+    }
     const osktest::CommandRun run = sandbox_.run(c.args);
     EXPECT_EQ(run.exit, 0);
     expect_log(run.log, c.log);
