@@ -433,6 +433,21 @@ TEST(RogueAnswers, OneRequestBehindIsRefusedEveryTime) {
 
 // ---- answers from elsewhere -------------------------------------------------
 
+// A GET of upsIdentModel.0 from the rogue with the poll's target, in pdu:
+// its status, and how long it took.
+void expect_timed_model_get(const osktest::RogueAgent &rogue, Pdu &pdu, int status,
+                            double min_seconds, double max_seconds) {
+    int created = -1;
+    Snmp session(created);
+    ASSERT_EQ(created, SNMP_CLASS_SUCCESS);
+    pdu += Vb(Oid(kModel));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(session.get(pdu, rogue_target(rogue)), status);
+    const double elapsed = seconds_since(start);
+    EXPECT_GE(elapsed, min_seconds);
+    EXPECT_LT(elapsed, max_seconds);
+}
+
 using osktest::RogueSource;
 
 struct SourceCase {
@@ -468,16 +483,8 @@ TEST_P(AnswerSourceTest, OnlyTheAgentAskedAnswers) {
                     },
                     error))
         << error;
-    int status = -1;
-    Snmp session(status);
-    ASSERT_EQ(status, SNMP_CLASS_SUCCESS);
     Pdu pdu;
-    pdu += Vb(Oid(kModel));
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(session.get(pdu, rogue_target(rogue)), c.status);
-    const double elapsed = seconds_since(start);
-    EXPECT_GE(elapsed, c.min_seconds);
-    EXPECT_LT(elapsed, c.max_seconds);
+    expect_timed_model_get(rogue, pdu, c.status, c.min_seconds, c.max_seconds);
     EXPECT_EQ(rogue.requests(), c.requests);
     Vb vb;
     pdu.get_vb(vb, 0);
@@ -537,16 +544,8 @@ TEST_P(JunkFloodTest, RequestEndsOnItsOwnTime) {
                     error))
         << error;
     rogue.flood_next_source(63000, 300, std::chrono::seconds(10));
-    int status = -1;
-    Snmp session(status);
-    ASSERT_EQ(status, SNMP_CLASS_SUCCESS);
     Pdu pdu;
-    pdu += Vb(Oid(kModel));
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(session.get(pdu, rogue_target(rogue)), c.status);
-    const double elapsed = seconds_since(start);
-    EXPECT_GE(elapsed, c.min_seconds);
-    EXPECT_LT(elapsed, c.max_seconds);
+    expect_timed_model_get(rogue, pdu, c.status, c.min_seconds, c.max_seconds);
     EXPECT_EQ(rogue.requests(), 2);
     // The flood really ran while the request waited.
     EXPECT_GT(rogue.flooded(), 150);
