@@ -36,13 +36,6 @@ const std::string kRemoved = "\nDelete service\nOskavelde - SNMP Monitor removed
 const std::string kCannotTakeIt =
     "The service cannot take this control while it is starting or stopping.\n";
 const std::string kNoAnswer = "The service did not answer the start or control request in time.\n";
-// A restart whose stops are both refused, the second by the start that
-// finds the service still there.
-std::string refused_restart(const std::string &refusal) {
-    const std::string stop = kStopStart + refusal + kFailedToStop + kStopEnd;
-    return stop + "\nStart service (CmdStartService)\n" + stop +
-           "The service is already running.\nOskavelde - SNMP Monitor failed to start.\n";
-}
 
 // What becomes of the running service's files before the command. With
 // the last, no file names the process that still holds the service's run
@@ -50,7 +43,7 @@ std::string refused_restart(const std::string &refusal) {
 enum class Damage { none, junk_status, lost_socket, nothing_names_the_process };
 
 struct CommandCase {
-    const char *name;
+    std::string name;
     const char *service; // the test service's arguments; null: not installed
     bool running;        // started before the command
     std::vector<std::string> args;
@@ -247,96 +240,60 @@ INSTANTIATE_TEST_SUITE_P(
                     "",
                     0,
                     Damage::nothing_names_the_process,
-                    true},
-        // A stop that the manager refuses while the service's record is
-        // sound leaves it running, and says so with the refusal's error:
-        // for a service still starting or already stopping at once, for
-        // one whose process ignores the end it is asked for once the
-        // manager's wait for it has run out. The services stay that way
-        // for longer than the commands take.
-        CommandCase{"StopWhileStarting",
-                    " 20000 starting",
-                    true,
-                    {"-log", "-stop"},
-                    kStopStart + kCannotTakeIt + kFailedToStop + kStopEnd,
-                    "",
-                    platform::SERVICE_START_PENDING,
-                    Damage::none,
-                    true,
-                    platform::SERVICE_START_PENDING},
-        CommandCase{"RemoveWhileStarting",
-                    " 20000 starting",
-                    true,
-                    {"-log", "-remove"},
-                    kCannotTakeIt + kFailedToStop + kRemoved,
-                    "",
-                    0,
-                    Damage::none,
-                    true,
-                    platform::SERVICE_START_PENDING},
-        CommandCase{"RestartWhileStarting",
-                    " 20000 starting",
-                    true,
-                    {"-log", "-restart"},
-                    refused_restart(kCannotTakeIt),
-                    "Error: The service is already running.\n",
-                    platform::SERVICE_START_PENDING,
-                    Damage::none,
-                    true,
-                    platform::SERVICE_START_PENDING},
-        CommandCase{"StopWhileStopping",
-                    " 20000 pending",
-                    true,
-                    {"-log", "-stop"},
-                    kStopStart + kCannotTakeIt + kFailedToStop + kStopEnd,
-                    "",
-                    platform::SERVICE_STOP_PENDING,
-                    Damage::none,
-                    true,
-                    platform::SERVICE_RUNNING,
-                    true},
-        CommandCase{"RemoveWhileStopping",
-                    " 20000 pending",
-                    true,
-                    {"-log", "-remove"},
-                    kCannotTakeIt + kFailedToStop + kRemoved,
-                    "",
-                    0,
-                    Damage::none,
-                    true,
-                    platform::SERVICE_RUNNING,
-                    true},
-        CommandCase{"RestartWhileStopping",
-                    " 20000 pending",
-                    true,
-                    {"-log", "-restart"},
-                    refused_restart(kCannotTakeIt),
-                    "Error: The service is already running.\n",
-                    platform::SERVICE_STOP_PENDING,
-                    Damage::none,
-                    true,
-                    platform::SERVICE_RUNNING,
-                    true},
-        // Without its control socket the stop reaches the process only as
-        // SIGTERM, which this one ignores.
-        CommandCase{"StopWhenTheProcessDoesNotEnd",
-                    " 0 deaf",
-                    true,
-                    {"-log", "-stop"},
-                    kStopStart + kNoAnswer + kFailedToStop + kStopEnd,
-                    "",
-                    platform::SERVICE_RUNNING,
-                    Damage::lost_socket,
-                    true},
-        CommandCase{"RemoveWhenTheProcessDoesNotEnd",
-                    " 0 deaf",
-                    true,
-                    {"-log", "-remove"},
-                    kNoAnswer + kFailedToStop + kRemoved,
-                    "",
-                    0,
-                    Damage::lost_socket,
                     true}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// A service whose stop the manager refuses while its record is sound:
+// still starting, already stopping, or with a process that ignores the
+// end it is asked for once the manager's wait for it has run out. Each
+// stays so for longer than the commands take.
+struct RefusedStop {
+    const char *name;
+    const char *service;
+    std::string refusal; // the error the report writes
+    platform::DWORD state;
+    platform::DWORD started;
+    bool stop_asked;
+    Damage damage;
+};
+
+// Each command leaves such a service running and says that the stop
+// failed, with the refusal's error; -restart does so twice, the second
+// time for the start that finds the service still there.
+std::vector<CommandCase> refused_stop_cases() {
+    const RefusedStop services[] = {
+        {"WhileStarting", " 20000 starting", kCannotTakeIt, platform::SERVICE_START_PENDING,
+         platform::SERVICE_START_PENDING, false, Damage::none},
+        {"WhileStopping", " 20000 pending", kCannotTakeIt, platform::SERVICE_STOP_PENDING,
+         platform::SERVICE_RUNNING, true, Damage::none},
+        // Without its control socket the stop reaches the process only as
+        // SIGTERM, which this one ignores.
+        {"WhenTheProcessDoesNotEnd", " 0 deaf", kNoAnswer, platform::SERVICE_RUNNING,
+         platform::SERVICE_RUNNING, false, Damage::lost_socket},
+    };
+    std::vector<CommandCase> cases;
+    for (const RefusedStop &s : services) {
+        const std::string stop = kStopStart + s.refusal + kFailedToStop + kStopEnd;
+        cases.push_back(CommandCase{std::string("Stop") + s.name, s.service, true, {"-log", "-stop"},
+                                    stop, "", s.state, s.damage, true, s.started, s.stop_asked});
+        cases.push_back(CommandCase{std::string("Remove") + s.name, s.service, true,
+                                    {"-log", "-remove"}, s.refusal + kFailedToStop + kRemoved, "",
+                                    0, s.damage, true, s.started, s.stop_asked});
+        // Two of the manager's waits of 30 s for a process that does not
+        // end are more than a command is given.
+        if (s.damage != Damage::none)
+            continue;
+        cases.push_back(CommandCase{
+            std::string("Restart") + s.name, s.service, true, {"-log", "-restart"},
+            stop + "\nStart service (CmdStartService)\n" + stop +
+                "The service is already running.\nOskavelde - SNMP Monitor failed to start.\n",
+            "Error: The service is already running.\n", s.state, s.damage, true, s.started,
+            s.stop_asked});
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(RefusedStops, ServiceCommand, ::testing::ValuesIn(refused_stop_cases()),
+                         [](const auto &info) { return info.param.name; });
 
 } // namespace
