@@ -6,7 +6,7 @@
 // a client never sees a row half stored.
 #include "poller/snmp_poll.h"
 
-#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "poller/status_eval.h"
@@ -16,6 +16,7 @@
 #include "shared/decimal_text.h"
 #include "shared/device_table.h"
 #include "shared/ini_record.h"
+#include "shared/log_text.h"
 #include "snmp/snmp_pp.h"
 
 // Start and end of the SNMP library's socket use. The timer thread calls
@@ -58,7 +59,7 @@ struct PollCall {
     std::uint8_t commlost;
     std::uint8_t result;
     // Whether any GET of the row loop brought a value.
-    bool answered;
+    bool valued;
 };
 
 enum class Request { get, get_next };
@@ -70,6 +71,13 @@ bool timed_out(int status) {
 bool exception_syntax(SmiUINT32 syntax) {
     return syntax == sNMP_SYNTAX_NOSUCHOBJECT || syntax == sNMP_SYNTAX_NOSUCHINSTANCE ||
            syntax == sNMP_SYNTAX_ENDOFMIBVIEW;
+}
+
+// An answer without error can still hold no value: NULL, or one of the
+// exceptions, which have no place in an SNMPv1 answer.
+bool holds_value(const Vb &answer) {
+    const SmiUINT32 syntax = answer.get_syntax();
+    return syntax != sNMP_SYNTAX_NULL && !exception_syntax(syntax);
 }
 
 // A bounded copy of a text into a buffer of size bytes, always terminated.
@@ -108,13 +116,10 @@ bool take_answer_position(char (&current)[oid_text_size], const Vb &answer) {
     return take_position(current, name.get_printable());
 }
 
-// Whether the answer of a GET-NEXT from the OID text asked continues the
-// walk: its OID lies inside the alarm table and after the one asked for.
-// When the alarms clear between the count and the walk, the agent answers
-// with what follows the table (upsTestId.0 holds an OID that would read as
-// alarm 1, battery bad); and an answer that does not move forward only
-// brings the same rows back.
-bool walk_answer_in_table(const Vb &answer, const char *asked_text) {
+// Whether the answer of a GET-NEXT continues the walk: its OID lies inside
+// the alarm table. (The SNMP layer takes no GET-NEXT answer that does not
+// lie after the OID asked for.)
+bool walk_answer_in_table(const Vb &answer) {
     Oid name;
     answer.get_oid(name);
     if (name.len() <= alarm_table_len)
@@ -122,20 +127,20 @@ bool walk_answer_in_table(const Vb &answer, const char *asked_text) {
     for (unsigned long i = 0; i < alarm_table_len; ++i)
         if (name[i] != alarm_table_arcs[i])
             return false;
-    const Oid asked(asked_text, true);
-    const unsigned long common = std::min(name.len(), asked.len());
-    for (unsigned long i = 0; i < common; ++i)
-        if (name[i] != asked[i])
-            return name[i] > asked[i];
-    return name.len() > asked.len();
+    return true;
 }
 
+// Values, and OIDs composed from them, are the UPS's text: the log shows
+// their control bytes escaped. No more of them is escaped than a line can
+// show.
 void trace_answer(const Vb &answer) {
     if (k_monitor != 10)
         return;
     Oid name;
     answer.get_oid(name);
-    poll_printf("\nOid = %s Value = %s", name.get_printable(), answer.get_printable_value());
+    char value[poll_line_size];
+    poll_printf("\nOid = %s Value = %s", name.get_printable(),
+                log_visible_text(value, sizeof value, answer.get_printable_value()));
 }
 
 void store(PollCall &p, std::uint8_t row, const char *value) {
@@ -150,14 +155,26 @@ void check_exception(PollCall &p, const Vb &answer) {
 }
 
 void walk_error(PollCall &p, unsigned step, const char *oid_text, int status) {
+    char oid[poll_line_size];
     poll_printf("\n%s AlarmPresent=%u Oid = %s SNMP++ Get Error, %s (%u)", p.address, step,
-                oid_text, Snmp::error_msg(status), static_cast<unsigned>(status));
+                log_visible_text(oid, sizeof oid, oid_text), Snmp::error_msg(status),
+                static_cast<unsigned>(status));
     p.result = 1;
 }
 
 // The alarm table, walked with GET-NEXT from upsAlarmsPresent.0 for as many
 // steps as the UPS reports alarms (the count's low 8 bits), each answer
-// decoded as an alarm descriptor, until an answer leaves the table.
+// decoded as an alarm descriptor.
+//
+// The walk ends early, where a walk that always took its steps would go
+// on: at the first answer from outside the alarm table, and at the first
+// step that times out. When the alarms clear between the count and the
+// walk, the agent answers with what follows the table (upsTestId.0 holds
+// an OID that would read as alarm 1, battery bad), and every further step
+// would decode more of what is no alarm; and an agent that has stopped
+// answering would make each of up to 254 further steps wait out its
+// time-out too, minutes in which the poller, and a stop waiting for it,
+// would hang.
 void alarm_walk(PollCall &p, const char *count_text) {
     const unsigned count = decimal_text_value(count_text) & 0xFF;
     resetAlarm(p.record, p.commlost);
@@ -174,7 +191,7 @@ void alarm_walk(PollCall &p, const char *count_text) {
         return;
     }
     trace_answer(first);
-    if (!walk_answer_in_table(first, OidRequest[row_alarms_present]))
+    if (!walk_answer_in_table(first))
         return;
     Oid first_name;
     first.get_oid(first_name);
@@ -209,15 +226,12 @@ void alarm_walk(PollCall &p, const char *count_text) {
         status = send_request(p, Request::get_next, current, answer);
         if (status != SNMP_CLASS_SUCCESS) {
             walk_error(p, step, current, status);
-            // An agent that has stopped answering would make every further
-            // step wait out its time-out too: up to 254 of them, minutes
-            // in which the poller (and a stop waiting for it) would hang.
             if (timed_out(status))
                 return;
             continue;
         }
         trace_answer(answer);
-        if (!walk_answer_in_table(answer, current))
+        if (!walk_answer_in_table(answer))
             return;
         store(p, row_alarms_present, answer.get_printable_value());
         check_exception(p, answer);
@@ -232,7 +246,7 @@ bool poll_row(PollCall &p, std::uint8_t row) {
     Vb answer;
     const int status = send_request(p, Request::get, OidRequest[row], answer);
     if (status == SNMP_CLASS_SUCCESS) {
-        p.answered = true;
+        p.valued = p.valued || holds_value(answer);
         trace_answer(answer);
         if (row == row_alarms_present)
             alarm_walk(p, answer.get_printable_value());
@@ -324,15 +338,19 @@ std::uint8_t snmp_rq_send(std::uint8_t, const char *address_text, std::uint16_t 
         timeout = !poll_row(p, static_cast<std::uint8_t>(row));
         device_publish(slot, record);
     }
-    // An agent that answers every row with an error (one that does not
-    // know the UPS-MIB, or whose UPS has gone) tells nothing about the
-    // UPS: the old values must not be served as fresh, so the poll is a
-    // lost one, as if the UPS had not answered at all.
-    if (!p.answered)
+    // A poll in which no GET brought a value is a lost one, as if the UPS
+    // had not answered at all, where only a time-out or alarm 20 would end
+    // communication otherwise: every row answered with an error, or
+    // without error but with NULL or an exception in place of the value
+    // (an agent that does not know the UPS-MIB, or whose UPS has gone)
+    // tells nothing about the UPS. Its rows are stored as they came, but
+    // the old status must not be served as fresh, nor a record of empty
+    // values as a UPS in standby.
+    if (!p.valued)
         p.result = 2;
     else if (!timeout)
         prepocet_Braxo_stat(record);
-    const bool lost = timeout || !p.answered || p.commlost != 0;
+    const bool lost = timeout || !p.valued || p.commlost != 0;
     printfc(lost ? "\nComm lost recognized" : "\nComm established recognized");
     device_publish_ready(slot, record, lost ? 0 : 1);
 

@@ -23,6 +23,7 @@
 #include "shared/debug_log.h"
 #include "shared/device_table.h"
 #include "shared/ini_record.h"
+#include "shared/text_field.h"
 #include "shared/timing.h"
 #include "shared/version_code.h"
 #include "snmp/snmp.h"
@@ -38,11 +39,11 @@ constexpr platform::DWORD kTick = 250; // ms between two scheduler runs
 // another thread while this thread creates and closes it.
 std::mutex g_event_mutex;
 
-// The bounded copy of a text field: at most the destination's width, the
-// rest zero; a text that fills the field has no terminator.
+// The bounded copy of a configured text into a record's field, which is
+// no wider than the configured one.
 template <std::size_t D, std::size_t S> void copy_text(char (&dst)[D], const char (&src)[S]) {
     static_assert(S >= D);
-    std::strncpy(dst, src, D);
+    fill_text_field(dst, src);
 }
 
 void fill_slot(TDevice &record, const TIniUps &ups) {

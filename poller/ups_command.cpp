@@ -35,7 +35,7 @@ void ups_target_settings(CTarget &target, const OctetStr &read_community,
 }
 
 void poll_printf(const char *format, ...) {
-    char line[200];
+    char line[poll_line_size];
     va_list args;
     va_start(args, format);
     std::vsnprintf(line, sizeof line, format, args);

@@ -4,6 +4,7 @@
 // of their log lines.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "snmp/snmp_pp.h"
@@ -21,6 +22,7 @@ void ups_target_settings(CTarget &target, const OctetStr &read_community,
 
 // Composes one log line in the poll's 200-byte line buffer and writes it
 // through printfc; a longer line is cut at the buffer.
+constexpr std::size_t poll_line_size = 200;
 void poll_printf(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // Sends the slot's pending command, if one is queued, to the UPS at address

@@ -10,10 +10,3 @@
 // [System] IgnoreRemoteUPSCommands refuses every command.
 void SetUpsShutdown();
 void SetUpsCommand();
-
-// Whether the request in in_packet_header is a cancel command that would be
-// queued: SET_UPSCOMMAND with command 6 while remote commands are not
-// ignored. The receive lets such a request through for a device that is
-// not communicating, so that a shutdown queued before an outage can still
-// be cancelled before the UPS answers again.
-bool cancel_command_request();

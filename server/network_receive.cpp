@@ -6,9 +6,9 @@
 
 #include "server/agent_port.h"
 #include "server/comm_log.h"
-#include "server/command_queue.h"
 #include "server/net_trace.h"
 #include "server/request_parser.h"
+#include "server/ups_command_request.h"
 #include "shared/debug_log.h"
 #include "shared/device_table.h"
 #include "shared/ini_record.h"
@@ -86,8 +86,9 @@ int receive_datagram(int socket) {
     const std::uint16_t slot =
         device == ALL_DEVICES ? ALL_DEVICES : device_slot_lookup(device, &ready);
     net_log("UDP  : Decoded device [%u] ... OK ", slot);
-    if (device != ALL_DEVICES &&
-        (slot >= device_slots || (ready == 0 && !cancel_command_request())))
+    const bool queued_cancel = in_packet_header->Ident == SET_UPSCOMMAND &&
+                               queues_cancel(decode_ups_command(in_packet_header));
+    if (device != ALL_DEVICES && (slot >= device_slots || (ready == 0 && !queued_cancel)))
         return 0;
     zapis_stat_com("UDP  : Agent parse ... OK ");
 

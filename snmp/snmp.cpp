@@ -10,6 +10,8 @@
 
 #include <net-snmp/library/large_fd_set.h>
 
+#include <arpa/inet.h>
+
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -236,10 +238,12 @@ bool answers_request(int command, const std::vector<Vb> &asked, const std::vecto
     return true;
 }
 
-// One request in flight: what was asked, and what the engine called back
-// with.
+// One request in flight: where it went, what was asked, and what the
+// engine called back with.
 struct Exchange {
     int command = 0;
+    std::uint8_t peer[4] = {};
+    unsigned short peer_port = 0;
     const std::vector<Vb> *asked = nullptr;
     bool done = false;
     // The wait itself failed (no select), with the request still pending.
@@ -250,6 +254,21 @@ struct Exchange {
     bool replaces_request = false;
 };
 
+// Whether a datagram came from the address and port its request went to.
+// The engine matches an answer to its request by the request id alone and
+// takes it from whoever sent it; the UDP transport keeps the datagram's
+// source at the head of the pdu's transport data.
+bool from_peer(const netsnmp_pdu *answer, const Exchange &exchange) {
+    if (answer == nullptr || answer->transport_data == nullptr ||
+        answer->transport_data_length < static_cast<int>(sizeof(netsnmp_sockaddr_storage)))
+        return false;
+    netsnmp_sockaddr_storage source;
+    std::memcpy(&source, answer->transport_data, sizeof source);
+    return source.sa.sa_family == AF_INET &&
+           std::memcmp(&source.sin.sin_addr, exchange.peer, sizeof exchange.peer) == 0 &&
+           ntohs(source.sin.sin_port) == exchange.peer_port;
+}
+
 int take_answer(int operation, netsnmp_session *, int, netsnmp_pdu *answer, void *magic) {
     auto &exchange = *static_cast<Exchange *>(magic);
     // A retry being sent (or a stream's connection made) is news of a
@@ -257,6 +276,14 @@ int take_answer(int operation, netsnmp_session *, int, netsnmp_pdu *answer, void
     if (exchange.done || operation == NETSNMP_CALLBACK_OP_RESEND ||
         operation == NETSNMP_CALLBACK_OP_CONNECT)
         return 1;
+    // Only the agent asked answers a request: a datagram from any other
+    // address or port, whatever request id it carries, is passed over as
+    // if it had not come. Returning 0 tells the engine that the request is
+    // still open, so it keeps waiting (and retrying) on its own time. Any
+    // host that could reach the session's port could otherwise write a
+    // device's values, by guessing or seeing the id.
+    if (operation == NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE && !from_peer(answer, exchange))
+        return 0;
     exchange.done = true;
     switch (operation) {
     case NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE:
@@ -455,6 +482,8 @@ int Snmp::request(int command, Pdu &pdu, const SnmpTarget &target) {
     }
     Exchange exchange;
     exchange.command = command;
+    std::memcpy(exchange.peer, address.bytes_, sizeof exchange.peer);
+    exchange.peer_port = address.get_port();
     exchange.asked = &pdu.vbs_;
     const Clock::time_point deadline =
         Clock::now() + request_time_limit(settings->timeout, settings->retries);

@@ -3,7 +3,8 @@
 // opens (another one when a later request goes to another agent). Each
 // request waits for the answer or for the target's time-out, once for the
 // first try and once more for every retry, and never longer, whatever else
-// arrives on its socket meanwhile. Only IPv4 transports exist: a session
+// arrives on its socket meanwhile; only a datagram from the target's own
+// address and port can answer it. Only IPv4 transports exist: a session
 // asked for IPv6 is not created, and an IPv6 target is not reached.
 #pragma once
 

@@ -19,6 +19,7 @@
 #include "shared/debug_log.h"
 #include "shared/device_table.h"
 #include "shared/ini_record.h"
+#include "shared/text_field.h"
 #include "tests/support/console_capture.h"
 #include "tests/support/debug_lines.h"
 #include "tests/support/snmpsim_fixture.h"
@@ -84,7 +85,7 @@ template <typename Base> class SchedulerOn : public Base {
     static void snmp_slot(std::uint16_t slot, const char *port = kSilentUps, std::uint16_t device = 7) {
         TDevice &record = *SM_DEV[slot];
         std::snprintf(record.Name, sizeof record.Name, "ups-%u", slot);
-        std::strncpy(record.Port, port, sizeof record.Port);
+        fill_text_field(record.Port, port);
         record.Connection = AGSNMP;
         record.Device = device;
         record.DeviceType = 255;
@@ -278,7 +279,7 @@ void PrintTo(const AnsweredCase &c, std::ostream *os) { *os << c.community; }
 class AnsweredPoll : public SchedulerWithUps, public ::testing::WithParamInterface<AnsweredCase> {};
 
 TEST_P(AnsweredPoll, ResetsTheMissedCountAndIsLogged) {
-    std::strncpy(INI.UPS[4].SNMPGetComm, GetParam().community, sizeof INI.UPS[4].SNMPGetComm);
+    fill_text_field(INI.UPS[4].SNMPGetComm, GetParam().community);
     SM_DEV[4]->ErrorCount = 3;
     SM_DEV[4]->LastRequest = g_now - 60;
     SM_DEV[4]->LastResponse = g_now - 60;

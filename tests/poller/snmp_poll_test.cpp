@@ -1,8 +1,9 @@
 // Complete polls of one UPS against snmpsimd: what each kind of UPS leaves
 // in the device record byte for byte, the communication flag, the result
 // and the log; the alarm walk and its fallback; agents that answer an
-// error; agents that stop answering (through the fault-injecting relay);
-// addresses that get no poll at all; a session that gets no socket.
+// error, or without a value, or with control bytes in their texts (a
+// rogue agent); agents that stop answering (through the fault-injecting
+// relay); addresses that get no poll at all; a session that gets no socket.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +15,8 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 #include <thread>
 
 #include "poller/snmp_poll.h"
@@ -25,6 +28,7 @@
 #include "snmp/snmp_pp.h"
 #include "tests/support/console_capture.h"
 #include "tests/support/descriptors_used_up.h"
+#include "tests/support/rogue_agent.h"
 #include "tests/support/snmpsim_fixture.h"
 #include "tests/support/udp_relay.h"
 #include "tests/support/wait_until.h"
@@ -977,5 +981,152 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ErrorAnswerCase> &info) {
         return std::string(info.param.name);
     });
+
+// ---- agents that answer without a value --------------------------------
+
+using osktest::RogueAnswer;
+using osktest::RogueRequest;
+
+// Polls of the rogue agent, whose answers the test makes.
+class RoguePoll : public SnmpPoll {
+  protected:
+    void start_rogue(osktest::RogueResponder responder) {
+        std::string error;
+        ASSERT_TRUE(rogue_.start(std::move(responder), error)) << error;
+    }
+    std::uint8_t poll_rogue() { return poll("public", rogue_.address()); }
+
+    osktest::RogueAgent rogue_;
+};
+
+struct NoValueCase {
+    const char *name;
+    // The value tag of each row's answer, in turn: NULL or an exception.
+    std::vector<unsigned char> tags;
+    // The upsIdentModel row answers with a text instead.
+    bool model_answered;
+    std::uint8_t result;
+    std::int32_t ready;
+};
+
+void PrintTo(const NoValueCase &c, std::ostream *os) { *os << c.name; }
+
+class NoValueAnswers : public RoguePoll, public ::testing::WithParamInterface<NoValueCase> {};
+
+// Answers without error but without a value either tell nothing about the
+// UPS: a poll of only those is a lost one, as a poll of error answers is.
+// Each row is still stored (as the empty text) and each exception still
+// reported; the old status is kept, not worked out from empty values.
+TEST_P(NoValueAnswers, APollWithoutAnyValueIsALostOne) {
+    const NoValueCase &c = GetParam();
+    start_rogue([&c](const RogueRequest &r) -> std::vector<RogueAnswer> {
+        const std::string &asked = r.oids.at(0);
+        if (c.model_answered && asked == OidRequest[row_ident_model])
+            return {{0, 0, {osktest::rogue_text(asked, "Vega 3000 RT")}}};
+        const unsigned char tag = c.tags.at(static_cast<std::size_t>(r.index) % c.tags.size());
+        return {{0, 0, {osktest::RogueBinding{asked, tag, 0, {}}}}};
+    });
+    const std::uint8_t result = poll_rogue();
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(flag(), c.ready);
+    EXPECT_EQ(rogue_.requests(), oid_request_rows);
+
+    TDevice expected = preset_record();
+    markers(expected);
+    set_text(expected.UpsModel, c.model_answered ? "Vega 3000 RT" : "");
+    EXPECT_EQ(std::string(record_->UpsModel), std::string(expected.UpsModel));
+    EXPECT_EQ(record_->ChargeRemaining, 0);
+    EXPECT_EQ(record_->BatteryVoltage, 0);
+    if (c.ready == 0) {
+        EXPECT_STREQ(record_->StatusText, "Old status");
+        EXPECT_EQ(record_->StatusFlags, kAllStatus);
+    } else {
+        EXPECT_STRNE(record_->StatusText, "Old status");
+    }
+
+    std::string expected_log;
+    for (int row = 0; row < oid_request_rows; ++row) {
+        const unsigned char tag = c.tags.at(static_cast<std::size_t>(row) % c.tags.size());
+        if (tag != osktest::k_ber_null && !(c.model_answered && row == row_ident_model))
+            expected_log += "Exception: " + std::to_string(tag) + " occured";
+    }
+    expected_log += c.ready == 0 ? kLost : kEstablished;
+    EXPECT_EQ(log(), expected_log);
+}
+
+constexpr unsigned char kNull = osktest::k_ber_null;
+constexpr unsigned char kNoSuchObject = osktest::k_ber_no_such_object;
+constexpr unsigned char kNoSuchInstance = osktest::k_ber_no_such_instance;
+constexpr unsigned char kEndOfMibView = osktest::k_ber_end_of_mib_view;
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, NoValueAnswers,
+    ::testing::Values(
+        NoValueCase{"null", {kNull}, false, 2, 0},
+        NoValueCase{"no_such_object", {kNoSuchObject}, false, 2, 0},
+        NoValueCase{"no_such_instance", {kNoSuchInstance}, false, 2, 0},
+        NoValueCase{"end_of_mib_view", {kEndOfMibView}, false, 2, 0},
+        NoValueCase{"mixed", {kNull, kNoSuchObject, kNoSuchInstance, kEndOfMibView}, false, 2, 0},
+        // One value is enough; the exceptions still count as errors.
+        NoValueCase{"one_value_among_nulls", {kNull}, true, 0, 1},
+        NoValueCase{"one_value_among_exceptions", {kNoSuchInstance}, true, 1, 1}),
+    [](const ::testing::TestParamInfo<NoValueCase> &info) { return std::string(info.param.name); });
+
+// ---- texts with control bytes -------------------------------------------
+
+// A UPS model text that would write lines of its own into the log.
+const std::string kForgingModel = "Vega\r\n 12\\09 14:03:07  RESP Dev:00\x1B[2J\x7F\t\x01";
+const std::string kForgingModelShown =
+    "Vega\\x0D\\x0A 12\\09 14:03:07  RESP Dev:00\\x1B[2J\\x7F\\x09\\x01";
+// An alarm row's index, answered in upsAlarmId, that becomes part of the
+// OID of the walk's next step.
+const std::string kForgingIndex = "1\nComm established recognized\r";
+
+// The value trace and the walk's error line show every control byte of
+// the UPS's texts escaped, and nothing else of them changed; the record
+// keeps the bytes as they came.
+TEST_F(RoguePoll, ControlBytesOfUpsTextsAreEscapedInTheLogOnly) {
+    k_monitor = 10;
+    // The walk's first step, a GET-NEXT, is answered with upsAlarmId.1,
+    // whose value the walk takes as the index of the alarm row to read.
+    start_rogue([](const RogueRequest &r) -> std::vector<RogueAnswer> {
+        const std::string &asked = r.oids.at(0);
+        if (r.type == osktest::k_pdu_get_next)
+            return {{0, 0, {osktest::rogue_text("1.3.6.1.2.1.33.1.6.2.1.1.1", kForgingIndex)}}};
+        if (asked == OidRequest[row_ident_model])
+            return {{0, 0, {osktest::rogue_text(asked, kForgingModel)}}};
+        if (asked == OidRequest[row_alarms_present])
+            return {{0, 0, {osktest::rogue_integer(asked, 2)}}};
+        return {{0, 0, {osktest::rogue_integer(asked, 42)}}};
+    });
+    EXPECT_EQ(poll_rogue(), 1);
+    EXPECT_EQ(flag(), 1);
+
+    const std::string text = log();
+    EXPECT_NE(text.find(std::string("\nOid = ") + OidRequest[row_ident_model] +
+                        " Value = " + kForgingModelShown + "\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("\nOid = 1.3.6.1.2.1.33.1.6.2.1.1.1 Value = 1\\x0AComm established "
+                        "recognized\\x0D\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(std::string("\n") + rogue_.address() +
+                        " AlarmPresent=1 Oid = 1.3.6.1.2.1.33.1.6.2.1.2.1\\x0AComm "
+                        "established recognized\\x0D SNMP++ Get Error, "),
+              std::string::npos)
+        << text;
+    // No byte of the UPS's texts breaks a line: every line feed begins a
+    // line of the poll's own, and only one says communication holds.
+    for (const char c : text)
+        EXPECT_TRUE(c == '\n' || (c >= 0x20 && c != 0x7F)) << static_cast<int>(c);
+    std::size_t established = 0;
+    for (std::size_t at = text.find("\nComm established"); at != std::string::npos;
+         at = text.find("\nComm established", at + 1))
+        ++established;
+    EXPECT_EQ(established, 1u) << text;
+
+    EXPECT_EQ(std::string(record_->UpsModel), kForgingModel.substr(0, 15));
+}
 
 } // namespace

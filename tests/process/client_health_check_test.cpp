@@ -1,7 +1,8 @@
 // oskavelde-client as a health check of the running agent: exit code 0 for
-// every request about a UPS that answers, and for the two command requests
-// once sent; 1, with one line on standard error, when no answer comes, for
-// a device number that is not configured and for a UPS that stopped
+// every request about a UPS that answers, for the agent's error response to
+// a request type it does not serve, and for the two command requests once
+// sent; 1, with one line on standard error, when no answer comes, for a
+// device number that is not configured and for a UPS that stopped
 // answering.
 #include <gtest/gtest.h>
 
@@ -69,9 +70,24 @@ TEST_F(ClientHealthCheck, EveryRequestAboutACommunicatingUpsIsAnswered) {
     }
 }
 
+// The agent is there and says what it thinks of the request: an answer,
+// for the communicating device and for all devices alike.
+TEST_F(ClientHealthCheck, ARequestTypeTheAgentDoesNotServeIsAnsweredWithItsError) {
+    for (const std::string &request : {"2 " + std::to_string(kDevice), std::string("2 all")}) {
+        const ClientRun r = client(request);
+        EXPECT_EQ(r.exit_code, 0) << request << "\n" << r.out << r.err;
+        EXPECT_NE(r.out.find("header: Ident=250 "), std::string::npos) << request << "\n" << r.out;
+        EXPECT_NE(r.out.find("  Ident: 2\n  Code: 99\n"), std::string::npos)
+            << request << "\n"
+            << r.out;
+        EXPECT_NE(r.out.find("responses: 1\n"), std::string::npos) << request << "\n" << r.out;
+        EXPECT_EQ(r.err, "") << request;
+    }
+}
+
 TEST_F(ClientHealthCheck, ADeviceNumberThatIsNotConfiguredGetsNoAnswer) {
     for (const char *request :
-         {"GET_STATUS 4", "GET_IDENTIF 4", "GET_DEVDATA 4", "GET_BROWSEDATA 4"})
+         {"GET_STATUS 4", "GET_IDENTIF 4", "GET_DEVDATA 4", "GET_BROWSEDATA 4", "2 4"})
         expect_no_answer(client(request), request);
 }
 

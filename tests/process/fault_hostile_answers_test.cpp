@@ -1,12 +1,16 @@
 // A UPS address answered by a broken or hostile SNMP agent: answers for
 // other objects, with two bindings or none, or one request behind, store
 // nothing and give each row its error line, while the rows answered right
-// are stored; and a flood of junk answers holds no request, and so no
-// stop, past its time-out.
+// are stored; answers without a value, and answers from another address
+// or port, keep the UPS from communicating; control bytes of its texts
+// are escaped in the log and kept in the record; each run of the agent
+// starts its request ids afresh; and a flood of junk answers holds no
+// request, and so no stop, past its time-out.
 #include <gtest/gtest.h>
 
 #include <signal.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <ostream>
@@ -77,6 +81,13 @@ class HostileUps : public ::testing::Test {
         for (const std::string &answer : client_.receive_all(1500))
             data.push_back(answer.substr(datanet_size));
         return data;
+    }
+
+    // The answers to a GET_STATUS for the device: none while it does not
+    // communicate.
+    std::vector<std::string> status() {
+        client_.send(client_port_, request_datagram(GET_STATUS, kDevice));
+        return client_.receive_all(1500);
     }
 
     void stop_agent() {
@@ -199,6 +210,170 @@ TEST_F(HostileUps, RowsAnsweredRightAreStoredAndTheOthersKeepTheirValue) {
     EXPECT_EQ(word_at(data, offsetof(TDevice, InputVoltage)), 0u);
     EXPECT_EQ(word_at(data, offsetof(TDevice, InputVoltage) + 2), 42u);
     stop_agent();
+}
+
+// ---- answers that carry no value, or come from elsewhere -----------------
+
+// Every row's answer the one a UPS on line would give, sent as the case
+// says.
+RogueAnswer good_answer(const RogueRequest &r, osktest::RogueSource from) {
+    const std::string &asked = r.oids.at(0);
+    if (asked == OidRequest[row_ident_model])
+        return {0, 0, {osktest::rogue_text(asked, "Vega 3000 RT")}, from};
+    if (asked == OidRequest[row_alarms_present])
+        return {0, 0, {osktest::rogue_integer(asked, 0)}, from};
+    if (asked == OidRequest[row_output_source])
+        return {0, 0, {osktest::rogue_integer(asked, 3)}, from};
+    return {0, 0, {osktest::rogue_integer(asked, 42)}, from};
+}
+
+struct LostCase {
+    const char *name;
+    osktest::RogueResponder (*responder)();
+    // The first row asked, and asked again, and then the poll ends.
+    bool times_out;
+};
+
+void PrintTo(const LostCase &c, std::ostream *os) { *os << c.name; }
+
+class UpsNotCommunicating : public HostileUps, public ::testing::WithParamInterface<LostCase> {};
+
+// No answer with a value, or no answer from the UPS's own address and
+// port: the poll is a lost one, and no client is told that the UPS
+// communicates, in standby or on line.
+TEST_P(UpsNotCommunicating, ClientsGetNoStatus) {
+    const LostCase &c = GetParam();
+    start_rogue(c.responder());
+    start_agent_and_poll();
+    EXPECT_TRUE(status().empty());
+    const std::string out = agent_.out();
+    const auto lines = debug_lines(out);
+    EXPECT_EQ(lines_with(lines, "Comm established recognized"), 0u) << out;
+    EXPECT_EQ(lines_with(lines, "Comm lost recognized"), 1u) << out;
+    // A missed response for the scheduler.
+    EXPECT_EQ(lines_with(lines, "RESP Dev:"), 0u) << out;
+    if (c.times_out) {
+        EXPECT_EQ(lines_with(lines, std::string(rogue_.address()) +
+                                        " OidRequest = 0 Oid = " + OidRequest[0] +
+                                        " SNMP++ Get Error, SNMP++: Request timed out (4294967291)"),
+                  1u)
+            << out;
+        EXPECT_EQ(rogue_.requests(), 2);
+        EXPECT_EQ(out.find("Value = "), std::string::npos) << out;
+    } else {
+        EXPECT_EQ(rogue_.requests(), oid_request_rows);
+    }
+    stop_agent();
+}
+
+template <unsigned char Tag> osktest::RogueResponder answers_without_value() {
+    return [](const RogueRequest &r) {
+        return std::vector<RogueAnswer>{{0, 0, {osktest::RogueBinding{r.oids.at(0), Tag, 0, {}}}}};
+    };
+}
+
+template <osktest::RogueSource From> osktest::RogueResponder answers_from() {
+    return [](const RogueRequest &r) { return std::vector<RogueAnswer>{good_answer(r, From)}; };
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Agents, UpsNotCommunicating,
+    ::testing::Values(LostCase{"null", answers_without_value<osktest::k_ber_null>, false},
+                      LostCase{"no_such_object",
+                               answers_without_value<osktest::k_ber_no_such_object>, false},
+                      LostCase{"no_such_instance",
+                               answers_without_value<osktest::k_ber_no_such_instance>, false},
+                      LostCase{"end_of_mib_view",
+                               answers_without_value<osktest::k_ber_end_of_mib_view>, false},
+                      LostCase{"from_another_port", answers_from<osktest::RogueSource::other_port>,
+                               true},
+                      LostCase{"from_another_address",
+                               answers_from<osktest::RogueSource::other_address>, true}),
+    [](const ::testing::TestParamInfo<LostCase> &info) { return std::string(info.param.name); });
+
+// A forged answer from another port just before the UPS's own: the UPS's
+// values are the ones stored and served.
+TEST_F(HostileUps, TheUpsOwnAnswerIsTakenOverAForgedOne) {
+    start_rogue([](const RogueRequest &r) {
+        RogueAnswer forged = good_answer(r, osktest::RogueSource::other_port);
+        forged.bindings.at(0) = osktest::rogue_integer(r.oids.at(0), 666);
+        return std::vector<RogueAnswer>{forged, good_answer(r, osktest::RogueSource::own)};
+    });
+    start_agent_and_poll();
+    const std::string out = agent_.out();
+    EXPECT_EQ(lines_with(debug_lines(out), "Comm established recognized"), 1u) << out;
+    EXPECT_EQ(out.find("666"), std::string::npos) << out;
+    const std::vector<std::string> answers = device_data();
+    ASSERT_EQ(answers.size(), 1u) << out;
+    EXPECT_EQ(word_at(answers[0], offsetof(TDevice, BatteryVoltage)), 42u);
+    EXPECT_EQ(osktest::text_at(answers[0], offsetof(TDevice, UpsModel), 16), "Vega 3000 RT");
+    stop_agent();
+}
+
+// ---- texts with control bytes --------------------------------------------
+
+// A model text that would end the trace line and write one that looks like
+// the agent's own, then clear the screen.
+const std::string kForgingModel = "A\r\n\rComm lost\x1B[2J";
+
+TEST_F(HostileUps, ControlBytesOfTheModelAreEscapedInTheLogAndKeptForClients) {
+    start_rogue([](const RogueRequest &r) {
+        RogueAnswer answer = good_answer(r, osktest::RogueSource::own);
+        if (r.oids.at(0) == OidRequest[row_ident_model])
+            answer.bindings.at(0) = osktest::rogue_text(r.oids.at(0), kForgingModel);
+        return std::vector<RogueAnswer>{answer};
+    });
+    start_agent_and_poll();
+    const std::string out = agent_.out();
+    EXPECT_NE(out.find(std::string("\nOid = ") + OidRequest[row_ident_model] +
+                       " Value = A\\x0D\\x0A\\x0DComm lost\\x1B[2J\n"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(out.find("\x1B"), std::string::npos) << out;
+    // No line of the log begins with what the model brought.
+    for (const std::string &line : debug_lines(out))
+        EXPECT_NE(line.rfind("Comm lost", 0), 0u) << out;
+    EXPECT_EQ(lines_with(debug_lines(out), "Comm established recognized"), 1u) << out;
+    const std::vector<std::string> answers = device_data();
+    ASSERT_EQ(answers.size(), 1u) << out;
+    EXPECT_EQ(osktest::text_at(answers[0], offsetof(TDevice, UpsModel), 16), kForgingModel.substr(0, 15));
+    stop_agent();
+}
+
+// ---- request ids ---------------------------------------------------------
+
+// Each run of the agent starts its request ids from a value of its own, so
+// that a host that cannot see the requests cannot know the id of the next
+// answer awaited.
+TEST(RequestIds, EachRunStartsFromAnotherId) {
+    std::vector<long> first_ids;
+    for (int run = 0; run < 2; ++run) {
+        std::atomic<long> first_id{-1};
+        osktest::RogueAgent rogue;
+        std::string error;
+        ASSERT_TRUE(rogue.start(
+                        [&first_id](const RogueRequest &r) {
+                            if (r.index == 0)
+                                first_id = r.request_id;
+                            return std::vector<RogueAnswer>{};
+                        },
+                        error))
+            << error;
+        const std::uint16_t client_port = osktest::free_udp_port();
+        ASSERT_NE(client_port, 0);
+        osktest::AgentProcess agent;
+        agent.write_ini("[System]\r\nName=test\r\n[Network]\r\nPort=" +
+                        std::to_string(client_port + 4) + "\r\n" +
+                        osktest::ups_section({1, "UPS hall", "BRAXO1-VEGA3000", 5,
+                                              rogue.address(), "public", kDevice}));
+        ASSERT_TRUE(agent.start({"-debug"}));
+        ASSERT_TRUE(osktest::wait_until([&] { return first_id != -1; }, 60s, 10ms))
+            << agent.out() << agent.err();
+        agent.signal(SIGINT);
+        EXPECT_EQ(agent.wait_exit(30s), 0) << agent.out() << agent.err();
+        first_ids.push_back(first_id);
+    }
+    EXPECT_NE(first_ids[0], first_ids[1]);
 }
 
 // ---- a flood of junk ----------------------------------------------------

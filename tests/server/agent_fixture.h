@@ -15,6 +15,7 @@
 #include "shared/device_table.h"
 #include "shared/ini_record.h"
 #include "shared/pending_commands.h"
+#include "shared/text_field.h"
 #include "tests/support/console_capture.h"
 #include "tests/support/protocol_client.h"
 
@@ -60,7 +61,7 @@ class AgentFixture : public ::testing::Test {
     TDevice &add_device(int slot, const char *name, std::uint16_t device,
                         std::uint8_t connection = AGSNMP, std::uint8_t type = 5, int ready = 1) {
         TDevice &r = records_[slot];
-        std::strncpy(r.Name, name, sizeof r.Name);
+        fill_text_field(r.Name, name);
         r.Device = device;
         r.Connection = connection;
         r.DeviceType = type;

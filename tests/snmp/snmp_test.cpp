@@ -1,6 +1,7 @@
 // GET, GET-NEXT and SET of the SNMP layer against a real snmpsimd serving
 // the UPS data files, its time-outs against an address nobody serves, the
-// answers of a rogue agent that do not fit the request, a flood of junk
+// answers of a rogue agent that do not fit the request or come from another
+// address or port than the one asked, a flood of junk
 // that must not hold a request past its time-out, and the requests that
 // cannot be sent at all.
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <chrono>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "snmp/snmp_pp.h"
@@ -429,6 +431,89 @@ TEST(RogueAnswers, OneRequestBehindIsRefusedEveryTime) {
     EXPECT_EQ(rogue.requests(), 3);
 }
 
+// ---- answers from elsewhere -------------------------------------------------
+
+// A GET of upsIdentModel.0 from the rogue with the poll's target, in pdu:
+// its status, and how long it took.
+void expect_timed_model_get(const osktest::RogueAgent &rogue, Pdu &pdu, int status,
+                            double min_seconds, double max_seconds) {
+    int created = -1;
+    Snmp session(created);
+    ASSERT_EQ(created, SNMP_CLASS_SUCCESS);
+    pdu += Vb(Oid(kModel));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(session.get(pdu, rogue_target(rogue)), status);
+    const double elapsed = seconds_since(start);
+    EXPECT_GE(elapsed, min_seconds);
+    EXPECT_LT(elapsed, max_seconds);
+}
+
+using osktest::RogueSource;
+
+struct SourceCase {
+    const char *name;
+    // The answers, in order, each the request's own binding with its value.
+    std::vector<std::pair<RogueSource, long>> answers;
+    int status;
+    const char *value;
+    // Tries the rogue was asked: the retry too when nothing counted.
+    int requests;
+    double min_seconds;
+    double max_seconds;
+};
+
+void PrintTo(const SourceCase &c, std::ostream *os) { *os << c.name; }
+
+class AnswerSourceTest : public ::testing::TestWithParam<SourceCase> {};
+
+// Only a datagram from the address and port the request went to answers
+// it; one from another port or another address, with the right request id
+// and the object asked for, is passed over and the request waits on.
+TEST_P(AnswerSourceTest, OnlyTheAgentAskedAnswers) {
+    const SourceCase &c = GetParam();
+    osktest::RogueAgent rogue;
+    std::string error;
+    ASSERT_TRUE(rogue.start(
+                    [&c](const RogueRequest &r) {
+                        std::vector<RogueAnswer> answers;
+                        for (const auto &[from, value] : c.answers)
+                            answers.push_back(
+                                {0, 0, {osktest::rogue_integer(r.oids.at(0), value)}, from});
+                        return answers;
+                    },
+                    error))
+        << error;
+    Pdu pdu;
+    expect_timed_model_get(rogue, pdu, c.status, c.min_seconds, c.max_seconds);
+    EXPECT_EQ(rogue.requests(), c.requests);
+    Vb vb;
+    pdu.get_vb(vb, 0);
+    EXPECT_STREQ(vb.get_printable_value(), c.value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, AnswerSourceTest,
+    ::testing::Values(
+        SourceCase{"other_port", {{RogueSource::other_port, 666}}, SNMP_CLASS_TIMEOUT, "", 2, 1.9,
+                   2.5},
+        SourceCase{"other_address", {{RogueSource::other_address, 666}}, SNMP_CLASS_TIMEOUT, "",
+                   2, 1.9, 2.5},
+        SourceCase{"other_port_first",
+                   {{RogueSource::other_port, 666}, {RogueSource::own, 12345}},
+                   OK,
+                   "12345",
+                   1,
+                   0,
+                   0.5},
+        SourceCase{"other_address_first",
+                   {{RogueSource::other_address, 666}, {RogueSource::own, 12345}},
+                   OK,
+                   "12345",
+                   1,
+                   0,
+                   0.5}),
+    [](const ::testing::TestParamInfo<SourceCase> &info) { return std::string(info.param.name); });
+
 // ---- a flood of junk ------------------------------------------------------
 
 struct FloodCase {
@@ -459,16 +544,8 @@ TEST_P(JunkFloodTest, RequestEndsOnItsOwnTime) {
                     error))
         << error;
     rogue.flood_next_source(63000, 300, std::chrono::seconds(10));
-    int status = -1;
-    Snmp session(status);
-    ASSERT_EQ(status, SNMP_CLASS_SUCCESS);
     Pdu pdu;
-    pdu += Vb(Oid(kModel));
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(session.get(pdu, rogue_target(rogue)), c.status);
-    const double elapsed = seconds_since(start);
-    EXPECT_GE(elapsed, c.min_seconds);
-    EXPECT_LT(elapsed, c.max_seconds);
+    expect_timed_model_get(rogue, pdu, c.status, c.min_seconds, c.max_seconds);
     EXPECT_EQ(rogue.requests(), 2);
     // The flood really ran while the request waited.
     EXPECT_GT(rogue.flooded(), 150);

@@ -178,7 +178,7 @@ std::string ber_binding(const RogueBinding &binding) {
         value = tlv(k_ber_octets, binding.bytes);
         break;
     default:
-        value = tlv(k_ber_null, "");
+        value = tlv(binding.type, "");
         break;
     }
     return tlv(0x30, ber_oid(binding.oid) + value);
@@ -209,6 +209,23 @@ std::string flood_datagram(const std::string &community, long request_id, std::s
     return response(community, wrong_id, 0, std::vector<RogueBinding>(count, filler));
 }
 
+// A UDP socket bound to address:port, or -1 with the reason in error.
+int bound_socket(const char *address, unsigned short port, std::string &error) {
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(port);
+    inet_pton(AF_INET, address, &at.sin_addr);
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr *>(&at), sizeof at) != 0) {
+        error = std::string("rogue agent cannot bind ") + address + ":" + std::to_string(port) +
+                ": " + std::strerror(errno);
+        if (fd >= 0)
+            close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 } // namespace
 
 RogueBinding rogue_integer(const std::string &oid, long value) {
@@ -223,24 +240,31 @@ RogueBinding rogue_text(const std::string &oid, const std::string &text) {
     return RogueBinding{oid, k_ber_octets, 0, text};
 }
 
+void RogueAgent::close_senders() {
+    for (int *fd : {&other_port_fd_, &other_address_fd_}) {
+        if (*fd >= 0)
+            close(*fd);
+        *fd = -1;
+    }
+}
+
 bool RogueAgent::start(RogueResponder responder, std::string &error) {
     stop();
-    if (!lease_.acquire(161, error))
+    if (!lease_.acquire(161, error) || !other_lease_.acquire(161, error))
         return false;
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_port = htons(161);
-    inet_pton(AF_INET, lease_.address(), &at.sin_addr);
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr *>(&at), sizeof at) != 0) {
-        error = std::string("rogue agent cannot bind ") + lease_.address() +
-                ":161: " + std::strerror(errno);
-        if (fd >= 0)
-            close(fd);
+    const int fd = bound_socket(lease_.address(), 161, error);
+    if (fd < 0)
+        return false;
+    other_port_fd_ = bound_socket(lease_.address(), k_rogue_other_port, error);
+    other_address_fd_ = bound_socket(other_lease_.address(), 161, error);
+    if (other_port_fd_ < 0 || other_address_fd_ < 0) {
+        close_senders();
+        close(fd);
         return false;
     }
     if (pipe2(wake_fd_, O_CLOEXEC) != 0) {
         error = std::string("rogue agent pipe: ") + std::strerror(errno);
+        close_senders();
         close(fd);
         return false;
     }
@@ -253,6 +277,7 @@ bool RogueAgent::start(RogueResponder responder, std::string &error) {
 
 void RogueAgent::stop() {
     osktest::stop_woken_thread(thread_, wake_fd_);
+    close_senders();
 }
 
 void RogueAgent::flood_next_source(std::size_t bytes, int per_second,
@@ -316,7 +341,11 @@ void RogueAgent::run(int fd) {
                     const std::string bytes =
                         response(community, request.request_id + answer.request_id_shift,
                                  answer.error_status, answer.bindings);
-                    sendto(fd, bytes.data(), bytes.size(), 0,
+                    const int sender = answer.from == RogueSource::other_port ? other_port_fd_
+                                       : answer.from == RogueSource::other_address
+                                           ? other_address_fd_
+                                           : fd;
+                    sendto(sender, bytes.data(), bytes.size(), 0,
                            reinterpret_cast<const sockaddr *>(&from), sizeof from);
                 }
             }

@@ -5,7 +5,9 @@
 // makes of it: answers for other objects, with more or fewer bindings or
 // with another request id, several answers or none. Told to, it also
 // floods the source of a request with large responses whose request id no
-// request has, as a device gone wild on the network would.
+// request has, as a device gone wild on the network would. An answer can
+// also leave from another port of its address, or from another address,
+// as a host that forges answers would send it.
 #pragma once
 
 #include <atomic>
@@ -26,6 +28,10 @@ constexpr unsigned char k_ber_integer = 0x02;
 constexpr unsigned char k_ber_octets = 0x04;
 constexpr unsigned char k_ber_null = 0x05;
 constexpr unsigned char k_ber_timeticks = 0x43;
+// The SNMPv2 exception values, which an SNMPv1 answer should never hold.
+constexpr unsigned char k_ber_no_such_object = 0x80;
+constexpr unsigned char k_ber_no_such_instance = 0x81;
+constexpr unsigned char k_ber_end_of_mib_view = 0x82;
 constexpr unsigned char k_pdu_get = 0xA0;
 constexpr unsigned char k_pdu_get_next = 0xA1;
 constexpr unsigned char k_pdu_set = 0xA3;
@@ -39,6 +45,8 @@ struct RogueRequest {
 
 struct RogueBinding {
     std::string oid; // dotted
+    // Any other tag than those below is sent with no contents: NULL and
+    // the exceptions.
     unsigned char type = k_ber_null;
     long number = 0;   // k_ber_integer, k_ber_timeticks
     std::string bytes; // k_ber_octets
@@ -48,11 +56,17 @@ RogueBinding rogue_integer(const std::string &oid, long value);
 RogueBinding rogue_timeticks(const std::string &oid, long value);
 RogueBinding rogue_text(const std::string &oid, const std::string &text);
 
+// Where an answer leaves from: the agent's own port 161, its address's
+// port k_rogue_other_port, or port 161 of a second address it holds.
+enum class RogueSource { own, other_port, other_address };
+constexpr unsigned short k_rogue_other_port = 1161;
+
 struct RogueAnswer {
     // Added to the request's id: 0 answers the request itself.
     long request_id_shift = 0;
     long error_status = 0;
     std::vector<RogueBinding> bindings;
+    RogueSource from = RogueSource::own;
 };
 
 // The answers to one request, sent in order; none for silence. Called on
@@ -66,12 +80,16 @@ class RogueAgent {
     RogueAgent(const RogueAgent &) = delete;
     RogueAgent &operator=(const RogueAgent &) = delete;
 
-    // Leases an address, binds its port 161 and starts answering. False,
-    // with the reason in error, when no address can be had.
+    // Leases two addresses, binds port 161 of both and port
+    // k_rogue_other_port of the first, and starts answering on the first.
+    // False, with the reason in error, when an address or a port cannot be
+    // had.
     bool start(RogueResponder responder, std::string &error);
     void stop();
-    // "127.0.0.x" once started.
+    // "127.0.0.x" once started: the address requests go to, and the one
+    // answers from another address leave from.
     const char *address() const { return lease_.address(); }
+    const char *other_address() const { return other_lease_.address(); }
 
     // The next request that arrives starts a flood towards its source
     // address and port, from port 161: per_second responses of about
@@ -85,8 +103,13 @@ class RogueAgent {
 
   private:
     void run(int fd);
+    void close_senders();
 
     LoopbackLease lease_;
+    LoopbackLease other_lease_;
+    // The sockets of the answers from another port and another address.
+    int other_port_fd_ = -1;
+    int other_address_fd_ = -1;
     std::thread thread_;
     int wake_fd_[2] = {-1, -1};
     RogueResponder responder_;

@@ -1,0 +1,14 @@
+// Text that came from a device, as the debug log and the communication log
+// show it: its control bytes written visibly, so that no device can put a
+// line break, a carriage return or a terminal escape into a log and write
+// lines that look like the agent's own.
+#pragma once
+
+#include <cstddef>
+
+// Copies text into to (size bytes) with every byte below 0x20 and the byte
+// 0x7F written as "\xHH" (two upper-case hex digits) and every other byte
+// as it is. The copy stops before a byte or escape that would not fit
+// whole and is always terminated (empty when size is 1; nothing is written
+// when size is 0). Returns to. A null text is taken as empty.
+const char *log_visible_text(char *to, std::size_t size, const char *text);
