@@ -30,11 +30,13 @@
 //   1  no answer within the wait, with one line on standard error: the
 //      agent answers nothing about a device that is not communicating or
 //      whose number is not configured, and nothing while it is not running
-//   2  a wrong command line
+//   2  a wrong command line: one line on standard error names the
+//      argument and why it is refused, then the usage follows
 //   3  the request could not be sent (no socket, unusable host)
 // An answer is a response datagram (RR 1) of the request's type or the
 // protocol's error response; anything else that arrives is printed but
 // does not count.
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -69,6 +71,18 @@ int usage() {
                  "exit: 0 answered (a command request: sent), 1 no answer within the wait,\n"
                  "      2 wrong command line, 3 the request could not be sent\n");
     return kWrongCommandLine;
+}
+
+// A refused command line: one line that names the argument and why it is
+// refused, then the usage.
+[[gnu::format(printf, 1, 2)]] int refuse(const char *format, ...) {
+    std::fputs("oskavelde-client: ", stderr);
+    va_list arguments;
+    va_start(arguments, format);
+    std::vfprintf(stderr, format, arguments);
+    va_end(arguments);
+    std::fputc('\n', stderr);
+    return usage();
 }
 
 // A whole decimal number from 0 to the limit.
@@ -124,41 +138,50 @@ int main(int argc, char **argv) {
     for (; at < argc && argv[at][0] == '-'; ++at) {
         if (std::strcmp(argv[at], "-x") == 0) {
             hex = true;
-        } else if (std::strcmp(argv[at], "-w") == 0 && at + 1 < argc) {
+        } else if (std::strcmp(argv[at], "-w") == 0) {
+            if (at + 1 >= argc)
+                return refuse("-w: the wait in milliseconds is missing");
             if (!parse_number(argv[++at], 600000, &wait_ms))
-                return usage();
+                return refuse("-w \"%s\": not a wait of 0 to 600000 milliseconds", argv[at]);
         } else {
-            return usage();
+            return refuse("\"%s\": no such option (-x, -w MS)", argv[at]);
         }
     }
     if (argc - at < 4)
-        return usage();
+        return refuse("%s missing", argc - at == 0   ? "HOST, PORT, TYPE and DEVICE are"
+                                    : argc - at == 1 ? "PORT, TYPE and DEVICE are"
+                                    : argc - at == 2 ? "TYPE and DEVICE are"
+                                                     : "DEVICE is");
     const char *host = argv[at];
     unsigned long port = 0;
     unsigned long type = 0;
     unsigned long device = 0;
-    if (!parse_number(argv[at + 1], 0xFFFF, &port) || !parse_type(argv[at + 2], &type))
-        return usage();
+    if (!parse_number(argv[at + 1], 0xFFFF, &port))
+        return refuse("PORT \"%s\": not a port number 0 to 65535", argv[at + 1]);
+    if (!parse_type(argv[at + 2], &type))
+        return refuse("TYPE \"%s\": not a request name or a number 0 to 65535", argv[at + 2]);
     if (std::strcmp(argv[at + 3], "all") == 0)
         device = ALL_DEVICES;
     else if (!parse_number(argv[at + 3], 0xFFFF, &device))
-        return usage();
+        return refuse("DEVICE \"%s\": not a device number 0 to 65535 or \"all\"", argv[at + 3]);
 
     // The two words of a command request, with their defaults.
     const int values = argc - at - 4;
     unsigned long words[2] = {0, 0};
     if (type == SET_UPSSHUTDOWN)
         words[1] = 0xFFFF;
+    const char *const names[2] = {type == SET_UPSSHUTDOWN ? "DELAY" : "COMMAND",
+                                  type == SET_UPSSHUTDOWN ? "REBOOT" : "DELAY"};
+    if (values > 0 && !is_command(type))
+        return refuse("\"%s\": TYPE %s takes no VALUE", argv[at + 4], argv[at + 2]);
+    if (values == 0 && is_command(type))
+        return refuse("%s: its %s is missing", argv[at + 2], names[0]);
     if (values > 2)
-        return usage();
+        return refuse("\"%s\": %s takes at most two values", argv[at + 6], argv[at + 2]);
     for (int i = 0; i < values; ++i) {
         if (!parse_number(argv[at + 4 + i], 0xFFFF, &words[i]))
-            return usage();
+            return refuse("%s \"%s\": not a number 0 to 65535", names[i], argv[at + 4 + i]);
     }
-    if (values > 0 && !is_command(type))
-        return usage();
-    if (values == 0 && is_command(type))
-        return usage();
     std::uint8_t payload[4];
     put_word(payload, words[0]);
     put_word(payload + 2, words[1]);

@@ -1,4 +1,5 @@
-// The run lock: an flock on "<name>.run", whose file names the holder.
+// The run lock: the run name and an flock on "<name>.run", whose file
+// names the holder.
 #include "platform/scm/run_lock.h"
 
 #include <fcntl.h>
@@ -11,8 +12,9 @@
 #include <thread>
 
 #include "platform/last_error.h"
+#include "platform/scm/run_name.h"
 #include "platform/scm/scm_process.h"
-#include "platform/scm/service_control.h"
+#include "platform/scm/scm_records.h"
 #include "platform/scm/state_file.h"
 
 namespace platform::scm {
@@ -65,9 +67,9 @@ ProcessMark named_mark(int fd) {
     return mark;
 }
 
-} // namespace
-
-int hold_run_lock(const std::string &base, const ProcessMark &self, DWORD &error) {
+// Takes the flock of the run file and writes the mark into it; the
+// descriptor, or -1 with the Win32 code in error.
+int take_run_file(const std::string &base, const ProcessMark &self, DWORD &error) {
     error = make_folders(base.substr(0, base.find_last_of('/')));
     if (error != ERROR_SUCCESS)
         return -1;
@@ -99,15 +101,40 @@ int hold_run_lock(const std::string &base, const ProcessMark &self, DWORD &error
     return fd;
 }
 
+} // namespace
+
+DWORD hold_run_lock(const std::string &base, const ProcessMark &self, RunLock &lock) {
+    lock = RunLock{};
+    // The name comes first: it is the mark that no deletion of files can
+    // take, so a process holding it runs the service and a second cannot.
+    DWORD error = hold_run_name(base, lock.name);
+    if (error == ERROR_SUCCESS)
+        lock.file = take_run_file(base, self, error);
+    if (error != ERROR_SUCCESS)
+        release_run_lock(lock);
+    return error;
+}
+
+void release_run_lock(RunLock &lock) {
+    if (lock.file >= 0)
+        ::close(lock.file);
+    if (lock.name >= 0)
+        ::close(lock.name);
+    lock = RunLock{};
+}
+
 bool run_lock_held(const std::string &base, ProcessMark &holder) {
+    const NameHolder by_name = run_name_holder(base, holder);
+    if (by_name == NameHolder::named)
+        return true;
     holder = ProcessMark{};
     DWORD error = ERROR_SUCCESS;
     const int fd = open_run_file(base, O_RDONLY, error);
     if (fd < 0)
-        return false;
+        return by_name == NameHolder::unnamed;
     // A shared lock is had only while no process holds the lock.
     bool held = try_flock(fd, LOCK_SH) == EWOULDBLOCK;
-    if (held) {
+    if (held || by_name == NameHolder::unnamed) {
         const ProcessMark named = named_mark(fd);
         if (process_alive(named))
             holder = named;
@@ -117,7 +144,7 @@ bool run_lock_held(const std::string &base, ProcessMark &holder) {
             held = false;
     }
     ::close(fd);
-    return held;
+    return held || by_name == NameHolder::unnamed;
 }
 
 } // namespace platform::scm

@@ -13,7 +13,6 @@
 #include <thread>
 
 #include "platform/last_error.h"
-#include "platform/scm/service_control.h"
 
 namespace platform::scm {
 

@@ -1,10 +1,12 @@
 // Service processes: start detached through a double fork, the liveness
-// test over /proc/<pid>/stat, and the end of a process asked for.
+// test over /proc/<pid>/stat, and the end of a process asked for through a
+// descriptor of the process.
 #include "platform/scm/scm_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -91,6 +93,27 @@ bool read_note(int fd, Note &note, std::chrono::steady_clock::time_point until, 
 }
 
 } // namespace
+
+// The signal goes through a descriptor of the process itself, taken before
+// the mark is checked: a process that ended after the check and whose
+// identifier another process took is no longer the descriptor's, and the
+// kernel refuses the signal instead of delivering it to the newcomer. The
+// C library's own declarations of these calls cannot be taken from C++
+// here, so they are made as system calls.
+int signal_marked(const ProcessMark &mark, int signal) {
+    if (mark.pid <= 0)
+        return ESRCH;
+    const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, mark.pid, 0));
+    if (pidfd < 0)
+        return errno;
+    int err = 0;
+    if (!process_alive(mark))
+        err = ESRCH;
+    else if (::syscall(SYS_pidfd_send_signal, pidfd, signal, nullptr, 0) != 0)
+        err = errno;
+    ::close(pidfd);
+    return err;
+}
 
 bool process_mark_of(int pid, ProcessMark &mark) {
     if (pid <= 0)
@@ -235,15 +258,11 @@ DWORD start_detached(const std::vector<std::string> &argv, const std::vector<std
     return result;
 }
 
-void end_process(const ProcessMark &mark) {
-    if (process_alive(mark))
-        ::kill(mark.pid, SIGKILL);
-}
+void end_process(const ProcessMark &mark) { signal_marked(mark, SIGKILL); }
 
 DWORD ask_process_to_end(const ProcessMark &mark) {
-    if (process_alive(mark) && ::kill(mark.pid, SIGTERM) != 0 && errno != ESRCH)
-        return error_from_errno(errno);
-    return ERROR_SUCCESS;
+    const int err = signal_marked(mark, SIGTERM);
+    return err == 0 || err == ESRCH ? ERROR_SUCCESS : error_from_errno(err);
 }
 
 bool wait_process_end(const ProcessMark &mark, int limit_ms) {

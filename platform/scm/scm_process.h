@@ -3,13 +3,21 @@
 // caller, the test whether a recorded process still runs, and its end.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
-#include "platform/scm/scm_records.h"
 #include "platform/win_types.h"
 
 namespace platform::scm {
+
+// The identity of a process: its identifier and its start time (in clock
+// ticks since boot), so that an identifier taken over by a later process
+// does not pass for the service's.
+struct ProcessMark {
+    int pid = 0;
+    std::uint64_t start_time = 0;
+};
 
 // The mark of a running process; false when there is none of that
 // identifier or it has ended and waits to be reaped.
@@ -34,6 +42,11 @@ bool split_command_line(const std::string &command_line, std::vector<std::string
 // running within 10 seconds).
 DWORD start_detached(const std::vector<std::string> &argv, const std::vector<std::string> &environment,
                      ProcessMark &started);
+
+// Sends the signal to the marked process if it still runs, never to a
+// later process that took over its identifier: 0, ESRCH when the marked
+// process no longer runs, or the errno of the refusal.
+int signal_marked(const ProcessMark &mark, int signal);
 
 // Ends the marked process with SIGKILL if it still runs.
 void end_process(const ProcessMark &mark);

@@ -12,7 +12,6 @@
 #include <thread>
 
 #include "platform/last_error.h"
-#include "platform/scm/run_lock.h"
 #include "platform/scm/scm_process.h"
 #include "platform/scm/state_file.h"
 
@@ -263,15 +262,18 @@ bool mark_from_record(const std::string &bytes, ProcessMark &mark) {
     return record_lines(bytes, lines) && take_mark(lines, mark) && lines.done();
 }
 
-ServiceView view_service(const std::string &base, DWORD type) {
+ServiceView view_service(const std::string &base, DWORD type, bool held, const ProcessMark &holder) {
     ServiceView view;
-    ProcessMark holder;
-    const bool held = run_lock_held(base, holder);
     StatusRecord r;
     const bool sound = read_status(base, r);
-    // The record speaks for the lock's holder when it names that process,
-    // or when the holder's file names none.
-    const bool names_holder = sound && (holder.pid == 0 || same_process(r.process, holder));
+    // The record speaks for the lock's holder when it names that process.
+    // When the holder cannot be told, it speaks for it when it names a
+    // process that lives, or one that reported itself stopped (whose last
+    // thread still holds the lock on its way out); a record that names an
+    // ended process as running is not the holder's.
+    const bool names_holder =
+        sound && (holder.pid == 0 ? process_alive(r.process) || r.status.dwCurrentState == SERVICE_STOPPED
+                                  : same_process(r.process, holder));
     if (held && !names_holder) {
         view.running = true;
         view.damaged = true;

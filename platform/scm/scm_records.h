@@ -2,7 +2,8 @@
 // service's configuration, the status its process reported, the lock
 // that keeps two management commands from changing one service at once,
 // and the manager's view of a service, which takes whether its process
-// runs from the process's run lock and its status from the record.
+// runs from what the process's run lock tells and its status from the
+// record.
 // Both records are texts of "key=value" lines sealed with a checksum line;
 // one that is damaged, cut short or out of order reads as missing.
 #pragma once
@@ -12,18 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/scm/scm_process.h"
 #include "platform/scm/service_control.h"
 #include "platform/win_types.h"
 
 namespace platform::scm {
-
-// The identity of a process: its identifier and its start time (in clock
-// ticks since boot), so that an identifier taken over by a later process
-// does not pass for the service's.
-struct ProcessMark {
-    int pid = 0;
-    std::uint64_t start_time = 0;
-};
 
 struct ServiceConfig {
     std::string name;
@@ -111,9 +105,11 @@ struct ServiceView {
     ProcessMark ending;
 };
 
-// The view of the service at the base path; type is the recorded service
-// type, used where no report gives it.
-ServiceView view_service(const std::string &base, DWORD type);
+// The view of the service at the base path, given what its run lock
+// tells: whether a process holds it, and the holder's mark (pid 0 when it
+// cannot be told). type is the recorded service type, used where no
+// report gives it.
+ServiceView view_service(const std::string &base, DWORD type, bool held, const ProcessMark &holder);
 
 // Takes the lock of a service (waiting up to 60 seconds for another
 // holder, ERROR_SERVICE_DATABASE_LOCKED after that). Returns the lock's

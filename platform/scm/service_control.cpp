@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/handle.h"
@@ -166,11 +167,31 @@ bool done_of(const std::string &line, DWORD &result) {
     return true;
 }
 
+// The manager's view of the service, with what its run lock tells.
+ServiceView view_of(const std::string &base, DWORD type) {
+    scm::ProcessMark holder;
+    const bool held = scm::run_lock_held(base, holder);
+    return scm::view_service(base, type, held, holder);
+}
+
 // True while the service's process runs: the one marked, or, when none
 // can be named, whichever holds the service's run lock.
 bool process_runs(const std::string &base, const scm::ProcessMark &process) {
     scm::ProcessMark holder;
     return process.pid > 0 ? scm::process_alive(process) : scm::run_lock_held(base, holder);
+}
+
+// True once the service's process has gone, allowing it a moment: the
+// dispatcher's connection closes as the process ends, a moment before
+// the process reads as ended.
+bool process_gone(const std::string &base, const scm::ProcessMark &process) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kAlivePollMs);
+    while (process_runs(base, process)) {
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 // Sends the control to the dispatcher and waits for the handler's return
@@ -188,7 +209,7 @@ DWORD deliver_control(const std::string &base, const scm::ProcessMark &process, 
     }
     DWORD result = ERROR_SUCCESS;
     if (!scm::send_line(fd, "CONTROL " + std::to_string(control))) {
-        result = process_runs(base, process) ? ERROR_SERVICE_REQUEST_TIMEOUT : ERROR_PROCESS_ABORTED;
+        result = process_gone(base, process) ? ERROR_PROCESS_ABORTED : ERROR_SERVICE_REQUEST_TIMEOUT;
     } else {
         for (;;) {
             std::string line;
@@ -201,7 +222,7 @@ DWORD deliver_control(const std::string &base, const scm::ProcessMark &process, 
             }
             if (got == scm::Received::timeout && process_runs(base, process))
                 continue;
-            result = process_runs(base, process) ? ERROR_SERVICE_REQUEST_TIMEOUT : ERROR_PROCESS_ABORTED;
+            result = process_gone(base, process) ? ERROR_PROCESS_ABORTED : ERROR_SERVICE_REQUEST_TIMEOUT;
             break;
         }
     }
@@ -226,7 +247,7 @@ DWORD terminate_service(const std::string &base, const scm::ProcessMark &process
 // True while a process of the service runs; one that has reported itself
 // stopped is given a while to end first.
 bool service_in_the_way(const std::string &base, DWORD type) {
-    const ServiceView view = scm::view_service(base, type);
+    const ServiceView view = view_of(base, type);
     if (view.running)
         return true;
     return view.ending.pid > 0 && !scm::wait_process_end(view.ending, kEndingLimitMs);
@@ -424,7 +445,7 @@ BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) {
         return fail(ERROR_INVALID_PARAMETER);
     const std::string base = scm::service_base(object->name);
     const DWORD type = recorded_type(object->name);
-    const ServiceView now = scm::view_service(base, type);
+    const ServiceView now = view_of(base, type);
     *status = now.current.status;
     if (!now.running)
         return fail(ERROR_SERVICE_NOT_ACTIVE);
@@ -443,7 +464,7 @@ BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) {
     DWORD delivered = deliver_control(base, now.current.process, control, handler_result, answered);
     if (control == SERVICE_CONTROL_STOP && !answered && process_runs(base, now.current.process))
         delivered = terminate_service(base, now.current.process);
-    *status = scm::view_service(base, type).current.status;
+    *status = view_of(base, type).current.status;
     if (delivered != ERROR_SUCCESS)
         return fail(delivered);
     return handler_result == NO_ERROR ? TRUE : fail(handler_result);
@@ -455,7 +476,7 @@ BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) {
         return FALSE;
     if (status == nullptr)
         return fail(ERROR_INVALID_PARAMETER);
-    const ServiceView view = scm::view_service(scm::service_base(object->name), recorded_type(object->name));
+    const ServiceView view = view_of(scm::service_base(object->name), recorded_type(object->name));
     if (view.damaged)
         return fail(ERROR_FILE_CORRUPT);
     *status = view.current.status;
@@ -472,7 +493,7 @@ BOOL QueryServiceStatusEx(SC_HANDLE service, SC_STATUS_TYPE level, BYTE *buffer,
     *bytes_needed = sizeof(SERVICE_STATUS_PROCESS);
     if (buffer == nullptr || size < sizeof(SERVICE_STATUS_PROCESS))
         return fail(ERROR_INSUFFICIENT_BUFFER);
-    const ServiceView view = scm::view_service(scm::service_base(object->name), recorded_type(object->name));
+    const ServiceView view = view_of(scm::service_base(object->name), recorded_type(object->name));
     if (view.damaged)
         return fail(ERROR_FILE_CORRUPT);
     const StatusRecord &now = view.current;
@@ -538,7 +559,7 @@ BOOL DeleteServiceA(SC_HANDLE service) {
     error = scm::remove_config(object->name);
     if (error == ERROR_SUCCESS) {
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, services_key(object->name).c_str());
-        if (!scm::view_service(base, 0).running)
+        if (!view_of(base, 0).running)
             scm::remove_status(base);
     }
     scm::unlock_service(lock);

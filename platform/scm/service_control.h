@@ -9,12 +9,15 @@
 // process last reported ("<name>.status"), the control socket of its
 // running dispatcher ("<name>.sock"), the run lock that its process holds
 // for as long as it lives ("<name>.run") and a lock file that keeps two
-// management commands from changing the same service at once. Records are
-// written to a temporary file and renamed; a record that is damaged or cut
-// short reads as missing, except where it would hide a process that runs:
-// whether the service runs is taken from the run lock, and a running
-// service whose records are damaged is reported with ERROR_FILE_CORRUPT,
-// never as stopped or not installed. Names match without regard to case.
+// management commands from changing the same service at once. Beside the
+// run lock the process holds a run name, an abstract Unix socket name that
+// no change to the folder can take. Records are written to a temporary
+// file and renamed; a record that is damaged or cut short reads as
+// missing, except where it would hide a process that runs: whether the
+// service runs, and its process, are taken from the run name and the run
+// lock, and a running service whose records are damaged is reported with
+// ERROR_FILE_CORRUPT, never as stopped or not installed. Names match
+// without regard to case.
 //
 // StartServiceA runs the recorded command line (the path, in double quotes
 // when it holds a blank, then any arguments) detached from the caller: in
@@ -110,11 +113,11 @@ constexpr DWORD SERVICE_ALL_ACCESS = 0xF01FF;
 
 constexpr DWORD NO_ERROR = 0;
 
-// Errors of the manager and the dispatcher.
+// Errors of the manager and the dispatcher (with the layer's codes, among
+// them ERROR_SERVICE_REQUEST_TIMEOUT, ERROR_SERVICE_ALREADY_RUNNING and
+// ERROR_FILE_CORRUPT, which the manager's lower parts set as well).
 constexpr DWORD ERROR_INVALID_SERVICE_CONTROL = 1052;
-constexpr DWORD ERROR_SERVICE_REQUEST_TIMEOUT = 1053;
 constexpr DWORD ERROR_SERVICE_DATABASE_LOCKED = 1055;
-constexpr DWORD ERROR_SERVICE_ALREADY_RUNNING = 1056;
 constexpr DWORD ERROR_SERVICE_DOES_NOT_EXIST = 1060;
 constexpr DWORD ERROR_SERVICE_CANNOT_ACCEPT_CTRL = 1061;
 constexpr DWORD ERROR_SERVICE_NOT_ACTIVE = 1062;
@@ -122,7 +125,6 @@ constexpr DWORD ERROR_FAILED_SERVICE_CONTROLLER_CONNECT = 1063;
 constexpr DWORD ERROR_PROCESS_ABORTED = 1067;
 constexpr DWORD ERROR_SERVICE_EXISTS = 1073;
 constexpr DWORD ERROR_SERVICE_NOT_IN_EXE = 1083;
-constexpr DWORD ERROR_FILE_CORRUPT = 1392;
 
 struct SERVICE_STATUS {
     DWORD dwServiceType;

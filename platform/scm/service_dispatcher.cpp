@@ -20,6 +20,7 @@
 #include "platform/handle.h"
 #include "platform/last_error.h"
 #include "platform/scm/run_lock.h"
+#include "platform/scm/run_name.h"
 #include "platform/scm/scm_channel.h"
 #include "platform/scm/scm_process.h"
 #include "platform/scm/scm_records.h"
@@ -46,8 +47,8 @@ struct ServiceStatusRecord {
     // Written when the service reports itself stopped or its main function
     // returns, so that the dispatcher looks again.
     int wake[2] = {-1, -1};
-    // The service's run lock, held until the process ends.
-    int run_lock = -1;
+    // The service's run name and lock, held until the process ends.
+    scm::RunLock run_lock;
 };
 
 namespace {
@@ -130,7 +131,7 @@ bool serve_control(ServiceStatusRecord &r, int fd, const scm::Peer &peer) {
 // The start dialogue; 0 with the service's name and base path and its run
 // lock taken, or the code to fail with.
 DWORD join_manager(const SERVICE_TABLE_ENTRYA *table, const char *connect_path, const scm::ProcessMark &self,
-                   int &listen_fd, int &run_lock, const SERVICE_TABLE_ENTRYA *&entry, std::string &name,
+                   int &listen_fd, scm::RunLock &run_lock, const SERVICE_TABLE_ENTRYA *&entry, std::string &name,
                    std::string &base) {
     int fd = -1;
     if (scm::connect_socket(connect_path, kDialogueLimitMs, fd) != ERROR_SUCCESS)
@@ -156,13 +157,11 @@ DWORD join_manager(const SERVICE_TABLE_ENTRYA *table, const char *connect_path, 
         // The lock comes first: whatever the service's other files say
         // later, a process that holds it runs the service, and a second
         // one cannot.
-        run_lock = scm::hold_run_lock(base, self, error);
-        if (run_lock >= 0)
+        error = scm::hold_run_lock(base, self, run_lock);
+        if (error == ERROR_SUCCESS)
             error = scm::listen_socket(base + ".sock", listen_fd);
-        if (error != ERROR_SUCCESS && run_lock >= 0) {
-            ::close(run_lock);
-            run_lock = -1;
-        }
+        if (error != ERROR_SUCCESS)
+            scm::release_run_lock(run_lock);
     }
     // Ready means: controls can be taken from now on.
     scm::send_line(fd, error == ERROR_SUCCESS ? std::string("READY") : "FAIL " + std::to_string(error));
@@ -204,7 +203,7 @@ BOOL StartServiceCtrlDispatcherA(const SERVICE_TABLE_ENTRYA *table) {
             return fail(ERROR_SERVICE_ALREADY_RUNNING);
     }
     int listen_fd = -1;
-    int run_lock = -1;
+    scm::RunLock run_lock;
     const SERVICE_TABLE_ENTRYA *entry = nullptr;
     std::string name, base;
     scm::ProcessMark self;
@@ -218,7 +217,7 @@ BOOL StartServiceCtrlDispatcherA(const SERVICE_TABLE_ENTRYA *table) {
         const DWORD error = error_from_errno(errno);
         ::close(listen_fd);
         ::unlink((base + ".sock").c_str());
-        ::close(run_lock);
+        scm::release_run_lock(run_lock);
         return fail(error);
     }
     {
@@ -248,9 +247,11 @@ BOOL StartServiceCtrlDispatcherA(const SERVICE_TABLE_ENTRYA *table) {
         }
         if (main_thread == nullptr || WaitForSingleObject(main_thread, 0) == WAIT_OBJECT_0)
             break;
-        pollfd watched[2] = {{listen_fd, POLLIN, 0}, {wake[0], POLLIN, 0}};
-        if (::poll(watched, 2, -1) < 0)
+        pollfd watched[3] = {{listen_fd, POLLIN, 0}, {wake[0], POLLIN, 0}, {run_lock.name, POLLIN, 0}};
+        if (::poll(watched, 3, -1) < 0)
             continue;
+        if ((watched[2].revents & POLLIN) != 0)
+            scm::answer_run_name(run_lock.name);
         if ((watched[1].revents & POLLIN) != 0) {
             char drain[16];
             while (::read(wake[0], drain, sizeof drain) > 0) {

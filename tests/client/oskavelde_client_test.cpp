@@ -1,6 +1,6 @@
 // oskavelde-client against the agent's real port: its documented output
 // for a status request, a browse of all devices, a command request that
-// gets no answer, the hex dump, and its command-line errors. A thread of
+// gets no answer, the hex dump, and its command-line errors, each named. A thread of
 // the test runs the network ticks meanwhile. And a peer that is not the
 // agent: what it sends back is printed but is no answer.
 #include <atomic>
@@ -100,14 +100,47 @@ TEST_F(ClientOutput, HexDumpFollowsTheDecodedDatagram) {
     EXPECT_NE(r.out.find("  0070: 00 00 00\n"), std::string::npos) << r.out;
 }
 
-TEST_F(ClientOutput, WrongCommandLinesAreRefused) {
-    for (const char *arguments :
-         {"", "127.0.0.1", "127.0.0.1 70000 GET_STATUS 7", "127.0.0.1 9000 NO_SUCH_TYPE 7",
-          "127.0.0.1 9000 GET_STATUS x", "127.0.0.1 9000 GET_STATUS 7 5",
-          "127.0.0.1 9000 SET_UPSCOMMAND 7", "-q 127.0.0.1 9000 GET_STATUS 7"})
-        EXPECT_EQ(run(std::string(arguments) + " 2>/dev/null").exit_code, 2) << arguments;
+// Each refused command line names the refused argument and why, on one
+// line before the usage, and ends with exit code 2; nothing is sent.
+TEST(ClientCommandLine, ARefusedArgumentIsNamedBeforeTheUsage) {
+    const struct {
+        const char *arguments;
+        const char *line;
+    } cases[] = {
+        {"", "HOST, PORT, TYPE and DEVICE are missing"},
+        {"127.0.0.1", "PORT, TYPE and DEVICE are missing"},
+        {"127.0.0.1 4001 GET_STATUS", "DEVICE is missing"},
+        {"127.0.0.1 70000 GET_STATUS 7", "PORT \"70000\": not a port number 0 to 65535"},
+        {"127.0.0.1 4001 GET_FOO 1", "TYPE \"GET_FOO\": not a request name or a number 0 to 65535"},
+        {"127.0.0.1 4001 65536 1", "TYPE \"65536\": not a request name or a number 0 to 65535"},
+        {"127.0.0.1 4001 GET_STATUS x", "DEVICE \"x\": not a device number 0 to 65535 or \"all\""},
+        {"-w abc 127.0.0.1 4001 GET_STATUS 1", "-w \"abc\": not a wait of 0 to 600000 milliseconds"},
+        {"-w 600001 127.0.0.1 4001 GET_STATUS 1", "-w \"600001\": not a wait of 0 to 600000 milliseconds"},
+        {"-w", "-w: the wait in milliseconds is missing"},
+        {"-q 127.0.0.1 4001 GET_STATUS 7", "\"-q\": no such option (-x, -w MS)"},
+        {"127.0.0.1 4001 GET_STATUS 7 5", "\"5\": TYPE GET_STATUS takes no VALUE"},
+        {"127.0.0.1 4001 SET_UPSCOMMAND 7", "SET_UPSCOMMAND: its COMMAND is missing"},
+        {"127.0.0.1 4001 SET_UPSSHUTDOWN 7", "SET_UPSSHUTDOWN: its DELAY is missing"},
+        {"127.0.0.1 4001 SET_UPSSHUTDOWN 7 300 60 1", "\"1\": SET_UPSSHUTDOWN takes at most two values"},
+        {"127.0.0.1 4001 SET_UPSSHUTDOWN 7 300 -1", "REBOOT \"-1\": not a number 0 to 65535"},
+        {"127.0.0.1 4001 SET_UPSCOMMAND 7 6 y", "DELAY \"y\": not a number 0 to 65535"},
+    };
+    for (const auto &c : cases) {
+        // Standard error alone, through the pipe.
+        const osktest::CommandOutput r = osktest::run_command(std::string(OSK_BINARY_DIR) + "/oskavelde-client " +
+                                                              c.arguments + " 2>&1 >/dev/null");
+        EXPECT_EQ(r.exit_code, 2) << c.arguments;
+        const std::string expected = std::string("oskavelde-client: ") + c.line + "\nusage: ";
+        EXPECT_EQ(r.out.substr(0, expected.size()), expected) << c.arguments;
+    }
+}
+
+TEST(ClientCommandLine, AnAddressThatCannotBeUsedSendsNothing) {
     // An address that the request sender refuses: nothing was sent.
-    EXPECT_EQ(run("255.255.255.255 9000 GET_STATUS 7 2>/dev/null").exit_code, 3);
+    EXPECT_EQ(osktest::run_command(std::string(OSK_BINARY_DIR) +
+                                   "/oskavelde-client 255.255.255.255 9000 GET_STATUS 7 2>/dev/null")
+                  .exit_code,
+              3);
 }
 
 // A peer on a port of its own that sends back, for each request, what the

@@ -1,6 +1,7 @@
 // The soak: the real agent polls 32 UPS slots for OSK_SOAK_SECONDS (120 by
-// default), each slot behind a fault-injecting relay of its own in front of
-// an snmpsimd: one for each commanded slot, one for the rest. Most slots
+// default, 60 at the least: a shorter run is refused), each slot behind a
+// fault-injecting relay of its own in front of an snmpsimd: one for each
+// commanded slot, one for the rest. Most slots
 // answer, some never do, some go silent and come back. A client sends
 // every request type, malformed datagrams among them, at 20 a second;
 // shutdown, reboot and cancel requests go to answering slots with a write
@@ -80,10 +81,29 @@ std::string community_of(int slot) {
     return commanded(role_of(slot)) ? "soakcmd" + std::to_string(slot) : "online";
 }
 
-int soak_seconds() {
+// A round over the 32 slots takes about 25 s, the dead and silent ones
+// waiting out their time-outs. The warm-up, two fifths of the run, must
+// hold a whole round before memory is measured, and every commanded slot
+// must answer a poll before the end to be sent a command: so the soak
+// runs at least this long.
+constexpr long kMinimumSeconds = 60;
+constexpr long kDefaultSeconds = 120;
+constexpr long kMaximumSeconds = 24 * 3600;
+
+// OSK_SOAK_SECONDS, kDefaultSeconds when it is unset or empty; 0 when it
+// is not a whole number of seconds from kMinimumSeconds to
+// kMaximumSeconds.
+long soak_seconds() {
     const char *given = std::getenv("OSK_SOAK_SECONDS");
-    const long seconds = given != nullptr ? std::strtol(given, nullptr, 10) : 0;
-    return seconds > 0 ? static_cast<int>(seconds) : 120;
+    if (given == nullptr || *given == '\0')
+        return kDefaultSeconds;
+    long seconds = 0;
+    for (const char *p = given; *p != '\0'; ++p) {
+        if (*p < '0' || *p > '9' || seconds > kMaximumSeconds)
+            return 0;
+        seconds = seconds * 10 + (*p - '0');
+    }
+    return seconds >= kMinimumSeconds && seconds <= kMaximumSeconds ? seconds : 0;
 }
 
 long resident_kb(pid_t pid) {
@@ -389,7 +409,11 @@ bool start_simulator(const std::string &data_file, const std::string &community,
 }
 
 TEST(Soak, TheAgentHoldsUpUnderClientLoadAndUpsFaults) {
-    const auto length = std::chrono::seconds(soak_seconds());
+    const long seconds = soak_seconds();
+    if (seconds == 0)
+        FAIL() << "OSK_SOAK_SECONDS=" << std::getenv("OSK_SOAK_SECONDS") << " is refused: the soak runs from "
+               << kMinimumSeconds << " to " << kMaximumSeconds << " whole seconds (a round of its 32 slots takes about 25 s)";
+    const auto length = std::chrono::seconds(seconds);
     // Commands still under way when the time is up get up to two sweeps
     // over the slots to finish.
     const auto finish_limit = 150s;

@@ -3,7 +3,8 @@
 // the start of a recorded program and its failures, controls handed to a
 // running service's handler one at a time on its dispatcher thread, a
 // handler that takes long or dies, a service process that dies without a
-// report, a running service whose files are lost or damaged, the
+// report, a running service whose files are lost or damaged (one or
+// several at once), a signal that reaches only the marked process, the
 // dispatcher outside the manager, and the message texts.
 #include <gtest/gtest.h>
 
@@ -11,16 +12,20 @@
 #include <stdlib.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/format_message.h"
 #include "platform/module.h"
 #include "platform/scm/registry.h"
+#include "platform/scm/scm_process.h"
 #include "platform/scm/scm_records.h"
 #include "platform/scm/service_control.h"
 #include "platform/scm/service_dispatcher.h"
@@ -53,6 +58,13 @@ class Manager : public ::testing::Test {
             }
             platform::CloseServiceHandle(service);
         }
+        // A process that the manager lost sight of; one still unreaped is
+        // this process's child, so its identifier is still its own.
+        for (const int pid : watched_)
+            if (::waitpid(pid, nullptr, WNOHANG) == 0) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, nullptr, 0);
+            }
         platform::CloseServiceHandle(manager_);
         ::unsetenv("OSKAVELDE_SCM_DIR");
     }
@@ -96,6 +108,7 @@ class Manager : public ::testing::Test {
     ScratchDir state_;
     platform::SC_HANDLE manager_ = nullptr;
     std::vector<platform::SC_HANDLE> services_;
+    std::vector<int> watched_; // service processes ended at the end whatever the manager tells
 };
 
 TEST_F(Manager, RecordsOpensByAnyCaseAndDeletesWithTheRegistryKey) {
@@ -344,14 +357,57 @@ TEST_F(Manager, ControlsNeedTheirRightsAndAKnownCode) {
     EXPECT_EQ(status.dwCurrentState, platform::SERVICE_RUNNING);
 }
 
-// A file of a running service that is lost or overwritten: the manager
-// still finds the service's process, refuses a second start and stops it.
+// A child that waits until the pipe whose writing end it hands back
+// closes, then ends; -1 when none could be made.
+pid_t waiting_child(int &gate) {
+    int ends[2];
+    if (::pipe(ends) != 0)
+        return -1;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(ends[1]);
+        char byte;
+        [[maybe_unused]] const ssize_t n = ::read(ends[0], &byte, 1);
+        ::_exit(0);
+    }
+    ::close(ends[0]);
+    gate = ends[1];
+    return child;
+}
+
+// The mark of a process that has ended: a waiting child, marked while it
+// waits, then reaped.
+platform::scm::ProcessMark ended_process() {
+    platform::scm::ProcessMark mark;
+    int gate = -1;
+    const pid_t child = waiting_child(gate);
+    if (child <= 0)
+        return mark;
+    platform::scm::process_mark_of(child, mark);
+    ::close(gate);
+    ::waitpid(child, nullptr, 0);
+    return mark;
+}
+
+// Files of a running service that are lost or overwritten, one or several
+// at once: the manager still finds the service's process, refuses a
+// second start and stops it.
+enum class Harm {
+    lost,
+    junk,          // overwritten in place
+    ended_process, // a sound status record naming an ended process as running
+};
+
+struct FileHarm {
+    const char *extension;
+    Harm harm;
+};
+
 struct FileDamage {
     const char *name;
-    const char *extension;
-    bool overwritten;           // with junk; otherwise deleted
+    std::vector<FileHarm> harms;
     platform::DWORD query_error; // 0: the query reads the service running
-    int exit_after_stop;        // 0 from its handler, 128 + SIGTERM when ended without one
+    int exit_after_stop;         // 0 from its handler, 128 + SIGTERM when ended without one
 };
 
 void PrintTo(const FileDamage &d, std::ostream *os) { *os << d.name; }
@@ -364,11 +420,28 @@ TEST_P(RunningServiceFile, LostOrDamagedLeavesTheServiceRunningAndStoppable) {
     ASSERT_NE(service, nullptr);
     const int pid = pid_of(service);
     ASSERT_GT(pid, 0);
-    const std::string path = platform::scm::service_base("Svc") + d.extension;
-    if (d.overwritten)
-        write_file_bytes(path, "junk\n");
-    else
-        ASSERT_TRUE(std::filesystem::remove(path));
+    watched_.push_back(pid);
+    for (const FileHarm &h : d.harms) {
+        const std::string base = platform::scm::service_base("Svc");
+        const std::string path = base + h.extension;
+        if (h.harm == Harm::lost) {
+            ASSERT_TRUE(std::filesystem::remove(path)) << path;
+        } else if (h.harm == Harm::junk) {
+            write_file_bytes(path, "junk\n");
+        } else {
+            platform::scm::StatusRecord stale;
+            stale.status = platform::SERVICE_STATUS{platform::SERVICE_WIN32_OWN_PROCESS,
+                                                    platform::SERVICE_RUNNING,
+                                                    platform::SERVICE_ACCEPT_STOP,
+                                                    0,
+                                                    0,
+                                                    0,
+                                                    0};
+            stale.process = ended_process();
+            ASSERT_GT(stale.process.pid, 0);
+            ASSERT_EQ(platform::scm::write_status(base, stale), 0u);
+        }
+    }
 
     platform::SERVICE_STATUS status{};
     if (d.query_error == 0) {
@@ -392,11 +465,29 @@ TEST_P(RunningServiceFile, LostOrDamagedLeavesTheServiceRunningAndStoppable) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, RunningServiceFile,
-    ::testing::Values(FileDamage{"JunkStatus", ".status", true, platform::ERROR_FILE_CORRUPT, 0},
-                      FileDamage{"LostStatus", ".status", false, platform::ERROR_FILE_CORRUPT, 0},
-                      FileDamage{"LostControlSocket", ".sock", false, 0, 128 + SIGTERM},
-                      FileDamage{"JunkRunLock", ".run", true, 0, 0},
-                      FileDamage{"LostRunLock", ".run", false, 0, 0}),
+    ::testing::Values(
+        FileDamage{"JunkStatus", {{".status", Harm::junk}}, platform::ERROR_FILE_CORRUPT, 0},
+        FileDamage{"LostStatus", {{".status", Harm::lost}}, platform::ERROR_FILE_CORRUPT, 0},
+        FileDamage{"LostControlSocket", {{".sock", Harm::lost}}, 0, 128 + SIGTERM},
+        FileDamage{"JunkRunLock", {{".run", Harm::junk}}, 0, 0},
+        FileDamage{"LostRunLock", {{".run", Harm::lost}}, 0, 0},
+        FileDamage{"LostRunLockAndStatus",
+                   {{".run", Harm::lost}, {".status", Harm::lost}},
+                   platform::ERROR_FILE_CORRUPT,
+                   0},
+        FileDamage{"LostRunLockAndJunkStatus",
+                   {{".run", Harm::lost}, {".status", Harm::junk}},
+                   platform::ERROR_FILE_CORRUPT,
+                   0},
+        FileDamage{"JunkRunLockAndStatusOfAnEndedProcess",
+                   {{".run", Harm::junk}, {".status", Harm::ended_process}},
+                   platform::ERROR_FILE_CORRUPT,
+                   0},
+        // Nothing in the state directory names the process any more.
+        FileDamage{"LostRunLockStatusAndControlSocket",
+                   {{".run", Harm::lost}, {".status", Harm::lost}, {".sock", Harm::lost}},
+                   platform::ERROR_FILE_CORRUPT,
+                   128 + SIGTERM}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(Manager, ADamagedRecordOfARunningServiceIsNoMissingService) {
@@ -404,6 +495,25 @@ TEST_F(Manager, ADamagedRecordOfARunningServiceIsNoMissingService) {
     write_file_bytes(platform::scm::service_base("Svc") + ".service", "junk\n");
     EXPECT_EQ(platform::OpenServiceA(manager_, "Svc", platform::SERVICE_ALL_ACCESS), nullptr);
     EXPECT_EQ(platform::GetLastError(), platform::ERROR_FILE_CORRUPT);
+}
+
+TEST(ProcessSignal, ReachesOnlyTheMarkedProcess) {
+    int gate = -1;
+    const pid_t child = waiting_child(gate);
+    ASSERT_GT(child, 0);
+    platform::scm::ProcessMark mark;
+    ASSERT_TRUE(platform::scm::process_mark_of(child, mark));
+    // The identifier under another start time: an earlier process that
+    // had it and has ended.
+    EXPECT_EQ(platform::scm::signal_marked({child, mark.start_time + 1}, SIGTERM), ESRCH);
+    EXPECT_EQ(::waitpid(child, nullptr, WNOHANG), 0);
+    EXPECT_EQ(platform::scm::signal_marked(mark, SIGTERM), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    EXPECT_EQ(platform::scm::signal_marked(mark, SIGTERM), ESRCH);
+    EXPECT_EQ(platform::scm::signal_marked({}, SIGTERM), ESRCH);
+    ::close(gate);
 }
 
 TEST(Dispatcher, OutsideTheManagerFailsAtOnce) {
