@@ -1,9 +1,10 @@
 // The agent run as a service by the service control manager: started with
 // -start, polling a simulated UPS and answering oskavelde-client, stopped
 // with -stop, -restart, -start and -remove while it runs (also with its
-// status record damaged, its control socket lost, or its run lock file
-// and status record deleted), the control handler's lines and status
-// reports, and a service run without kervon.ini.
+// status record damaged or deleted, or its control socket lost, and
+// beside names of its run-name space that another user holds), the
+// control handler's lines and status reports, and a service run without
+// kervon.ini.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -147,10 +148,9 @@ TEST_F(ServiceRun, RemoveWhileRunningStopsAndThenRemovesIt) {
         "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Oskavelde"));
 }
 
-// A running agent whose status record is junk, whose control socket has
-// gone, or whose run lock file and status record have both been deleted:
-// the command ends it as it would without the damage, and no second agent
-// starts.
+// A running agent whose status record is junk or deleted, or whose
+// control socket has gone: the command ends it as it would without the
+// damage, and no second agent starts.
 struct DamagedRun {
     const char *name;
     std::vector<const char *> files; // the service's files, by their extensions
@@ -196,13 +196,13 @@ INSTANTIATE_TEST_SUITE_P(
                                  platform::SERVICE_STOPPED},
                       DamagedRun{"RemoveWithLostSocket", {".sock"}, false, "-remove",
                                  kStopped + "\nDelete service\nOskavelde - SNMP Monitor removed.\n", 0},
-                      DamagedRun{"StartWithLostRunLockAndStatus", {".run", ".status"}, false, "-start",
+                      DamagedRun{"StartWithLostStatus", {".status"}, false, "-start",
                                  "\nStart service (CmdStartService)\n" + kStopCommand +
                                      "The service is already running.\nOskavelde - SNMP Monitor failed to start.\n",
                                  platform::SERVICE_STOPPED},
-                      DamagedRun{"StopWithLostRunLockAndStatus", {".run", ".status"}, false, "-stop", kStopCommand,
+                      DamagedRun{"StopWithLostStatus", {".status"}, false, "-stop", kStopCommand,
                                  platform::SERVICE_STOPPED},
-                      DamagedRun{"RemoveWithLostRunLockAndStatus", {".run", ".status"}, false, "-remove",
+                      DamagedRun{"RemoveWithLostStatus", {".status"}, false, "-remove",
                                  kStopped + "\nDelete service\nOskavelde - SNMP Monitor removed.\n", 0}),
     [](const auto &info) { return std::string(info.param.name); });
 
