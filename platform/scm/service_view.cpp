@@ -15,8 +15,12 @@ ServiceView view_service(const std::string &base, DWORD type) {
     const bool sound = read_status(base, r);
     const bool held = !names.ours.empty();
     // The holder is the process the record names when that one holds a
-    // name; otherwise the first holder.
+    // name; otherwise the first holder whose name tells its process, or
+    // else the first.
     ProcessMark holder = held ? names.ours.front() : ProcessMark{};
+    for (const ProcessMark &mark : names.ours)
+        if (holder.pid == 0 && mark.pid != 0)
+            holder = mark;
     for (const ProcessMark &mark : names.ours)
         if (sound && same_process(mark, r.process))
             holder = mark;
