@@ -33,11 +33,10 @@
 #include "platform/scm/scm_records.h"
 #include "platform/scm/service_control.h"
 #include "platform/scm/service_dispatcher.h"
+#include "tests/support/agent_process.h"
 #include "tests/support/foreign_name_holder.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/wait_until.h"
-
-extern char **environ;
 
 namespace {
 
@@ -627,13 +626,14 @@ TEST_F(Manager, ASecondProcessDoesNotBecomeTheRunningService) {
     EXPECT_EQ(line, "FAIL " + std::to_string(platform::ERROR_SERVICE_ALREADY_RUNNING));
     ::close(fd);
     ::close(listen_fd);
-    EXPECT_EQ(exit_code(second.pid), 1);
+    EXPECT_EQ(osktest::wait_for_exit(second.pid, 10s), 1);
 
     // The first is still the service, and still stops.
+    watched_.push_back(first);
     platform::SERVICE_STATUS status{};
     ASSERT_TRUE(platform::ControlService(service, platform::SERVICE_CONTROL_STOP, &status));
     EXPECT_EQ(status.dwCurrentState, platform::SERVICE_STOPPED);
-    EXPECT_EQ(exit_code(first), 0);
+    EXPECT_EQ(osktest::wait_for_exit(first, 10s), 0);
 }
 
 TEST(ProcessSignal, ReachesOnlyTheMarkedProcess) {
