@@ -9,7 +9,6 @@
 #include <linux/unix_diag.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -132,16 +131,14 @@ bool each_abstract_name(const std::string &prefix, const std::function<void(cons
             break;
         }
         sockaddr_nl from{};
-        iovec part{buffer.data(), buffer.size()};
-        msghdr received{};
-        received.msg_name = &from;
-        received.msg_namelen = sizeof from;
-        received.msg_iov = &part;
-        received.msg_iovlen = 1;
-        const ssize_t n = ::recvmsg(fd, &received, 0);
+        socklen_t from_length = sizeof from;
+        // With MSG_TRUNC the length is the datagram's whole, so a datagram
+        // larger than the buffer shows.
+        const ssize_t n = ::recvfrom(fd, buffer.data(), buffer.size(), MSG_TRUNC,
+                                     reinterpret_cast<sockaddr *>(&from), &from_length);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0 || (received.msg_flags & MSG_TRUNC) != 0) {
+        if (n <= 0 || static_cast<std::size_t>(n) > buffer.size()) {
             step = Step::failed;
             break;
         }
