@@ -208,9 +208,9 @@ BOOL StartServiceA(SC_HANDLE service, DWORD argument_count, LPCSTR *arguments);
 // does not take the control within 5 seconds. A stop that does not reach
 // the dispatcher while the process runs sends it SIGTERM instead and
 // succeeds once it has ended; ERROR_SERVICE_REQUEST_TIMEOUT when it has
-// not ended within 30 seconds, ERROR_FILE_CORRUPT when no record names
-// the process. With the status record damaged, the handler alone judges
-// the control.
+// not ended within 30 seconds, ERROR_FILE_CORRUPT when neither a run name
+// nor a record names the process. With the status record damaged, the
+// handler alone judges the control.
 BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status);
 
 // The status the service last reported; SERVICE_STOPPED when it never ran
