@@ -39,21 +39,20 @@ class ClientHost : public ::testing::Test {
         port_ = bind_free_port(named_.socket(), "127.0.0.2");
         ASSERT_NE(port_, 0);
         ASSERT_TRUE(bind_port(cut_.socket(), "127.0.0.3", port_));
+        const std::string names = "127.0.0.2 ups-agent-primary.example\n"
+                                  "127.0.0.3 ups-agent-primary.ex\n"
+                                  "127.0.0.2 ups-agent-secondary.example\n";
         write_file_bytes(scratch_.file("hosts"),
-                         "127.0.0.2 ups-agent-primary.example\n"
-                         "127.0.0.3 ups-agent-primary.ex\n"
-                         "127.0.0.2 ups-agent-secondary.example\n"
-                         "127.0.0.2 " + kLongest + "\n"
-                         "127.0.0.3 " + kLongest + "e\n");
+                         names + "127.0.0.2 " + kLongest + "\n127.0.0.3 " + kLongest + "e\n");
     }
 
-    // The shutdown request of the case, for device 7, sent to the
-    // host as named; the client waits for nothing.
+    // A shutdown for device 7, sent to the host as named; the client waits
+    // for nothing.
     ClientRun shutdown_to(const std::string &host) const {
         const std::string err = scratch_.file("err");
-        const std::string run = "mount --bind '" + scratch_.file("hosts") + "' /etc/hosts && exec '" +
-                                kClient + "' -w 0 '" + host + "' " + std::to_string(port_) +
-                                " SET_UPSSHUTDOWN 7 300";
+        const std::string run = "mount --bind '" + scratch_.file("hosts") +
+                                "' /etc/hosts && exec '" + kClient + "' -w 0 '" + host + "' " +
+                                std::to_string(port_) + " SET_UPSSHUTDOWN 7 300";
         const osktest::CommandOutput r =
             osktest::run_command("unshare -m sh -c \"" + run + "\" 2>'" + err + "'");
         return {r.exit_code, r.out, read_file_bytes(err)};
@@ -66,13 +65,13 @@ class ClientHost : public ::testing::Test {
 };
 
 TEST_F(ClientHost, TheRequestReachesTheHostAsNamedWhateverTheLengthOfItsName) {
-    const std::string request =
-        request_datagram(SET_UPSSHUTDOWN, 7, payload_words(300, 0xFFFF));
-    // The first two are longer than 20 characters: cut, the first names
-    // the other host and the second no host at all.
-    for (const std::string &host : {std::string("ups-agent-primary.example"),
-                                    std::string("ups-agent-secondary.example"), kLongest,
-                                    std::string("ups-agent-primary.ex")}) {
+    const std::string request = request_datagram(SET_UPSSHUTDOWN, 7, payload_words(300, 0xFFFF));
+    // The first three are longer than 20 characters: cut, the first names
+    // the other host, the others no host at all. The last is the other
+    // host's own name, which shows that what is sent there arrives.
+    for (const std::string &host :
+         {std::string("ups-agent-primary.example"), std::string("ups-agent-secondary.example"),
+          kLongest, std::string("ups-agent-primary.ex")}) {
         const ClientRun r = shutdown_to(host);
         const bool the_cut_host = host == "ups-agent-primary.ex";
         EXPECT_EQ(r.exit_code, 0) << host << "\n" << r.out << r.err;
@@ -126,7 +125,8 @@ TEST(ClientNotSent, ARequestThatCannotBeSentEndsWithItsReason) {
         {"GET_DEVDATA 7", "TYPE=4 (GET_DEVDATA) DEVICE=7", "GET_DEVDATA for device 7"},
         {"GET_BROWSEDATA all", "TYPE=16 (GET_BROWSEDATA) DEVICE=65535",
          "GET_BROWSEDATA for device 65535"},
-        {"SET_UPSSHUTDOWN 7 300", "TYPE=14 (SET_UPSSHUTDOWN) DEVICE=7", "SET_UPSSHUTDOWN for device 7"},
+        {"SET_UPSSHUTDOWN 7 300", "TYPE=14 (SET_UPSSHUTDOWN) DEVICE=7",
+         "SET_UPSSHUTDOWN for device 7"},
         {"SET_UPSCOMMAND 7 6", "TYPE=15 (SET_UPSCOMMAND) DEVICE=7", "SET_UPSCOMMAND for device 7"},
         {"2 7", "TYPE=2 (2) DEVICE=7", "2 for device 7"},
     };
