@@ -1077,7 +1077,7 @@ INSTANTIATE_TEST_SUITE_P(
 // A UPS model text that would write lines of its own into the log.
 const std::string kForgingModel = "Vega\r\n 12\\09 14:03:07  RESP Dev:00\x1B[2J\x7F\t\x01";
 const std::string kForgingModelShown =
-    "Vega\\x0D\\x0A 12\\09 14:03:07  RESP Dev:00\\x1B[2J\\x7F\\x09\\x01";
+    "Vega\\x0D\\x0A 12\\x5C09 14:03:07  RESP Dev:00\\x1B[2J\\x7F\\x09\\x01";
 // An alarm row's index, answered in upsAlarmId, that becomes part of the
 // OID of the walk's next step.
 const std::string kForgingIndex = "1\nComm established recognized\r";

@@ -312,9 +312,12 @@ TEST_F(HostileUps, TheUpsOwnAnswerIsTakenOverAForgedOne) {
 
 // ---- texts with control bytes --------------------------------------------
 
-// A model text that would end the trace line and write one that looks like
-// the agent's own, then clear the screen.
-const std::string kForgingModel = "A\r\n\rComm lost\x1B[2J";
+// A model text that spells the escape of a line feed, clears the screen
+// with the 8-bit control sequence introducer, then ends the trace line and
+// writes one that looks like the agent's own and clears the screen again.
+// Its first 15 bytes, which the record keeps, hold the backslash and 0x9B.
+const std::string kForgingModel = "\\x0A\x9B"
+                                  "2J\r\n\rComm lost\x1B[2J";
 
 TEST_F(HostileUps, ControlBytesOfTheModelAreEscapedInTheLogAndKeptForClients) {
     start_rogue([](const RogueRequest &r) {
@@ -326,10 +329,11 @@ TEST_F(HostileUps, ControlBytesOfTheModelAreEscapedInTheLogAndKeptForClients) {
     start_agent_and_poll();
     const std::string out = agent_.out();
     EXPECT_NE(out.find(std::string("\nOid = ") + OidRequest[row_ident_model] +
-                       " Value = A\\x0D\\x0A\\x0DComm lost\\x1B[2J\n"),
+                       " Value = \\x5Cx0A\\x9B2J\\x0D\\x0A\\x0DComm lost\\x1B[2J\n"),
               std::string::npos)
         << out;
     EXPECT_EQ(out.find("\x1B"), std::string::npos) << out;
+    EXPECT_EQ(out.find("\x9B"), std::string::npos) << out;
     // No line of the log begins with what the model brought.
     for (const std::string &line : debug_lines(out))
         EXPECT_NE(line.rfind("Comm lost", 0), 0u) << out;
