@@ -1118,32 +1118,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- one object answered without a value -------------------------------
 
-// The answer a UPS on battery with a low battery gives for each request:
-// upsOutputSource battery, 42 minutes left, and two alarm rows,
-// upsAlarmOnBattery and upsAlarmLowBattery, after which the walk would
-// leave the table.
-const std::string kDescrColumn = "1.3.6.1.2.1.33.1.6.2.1.2.";
-
-RogueAnswer low_battery_answer(const RogueRequest &r, const char *model) {
-    const std::string &asked = r.oids.at(0);
-    if (r.type == osktest::k_pdu_get_next) {
-        if (asked == OidRequest[row_alarms_present])
-            return {0, 0, {osktest::rogue_text(kDescrColumn + "1", "1.3.6.1.2.1.33.1.6.3.2")}};
-        if (asked == kDescrColumn + "1")
-            return {0, 0, {osktest::rogue_text(kDescrColumn + "2", "1.3.6.1.2.1.33.1.6.3.3")}};
-        return {0, 0, {osktest::rogue_integer("1.3.6.1.2.1.33.1.7.1.0", 1)}};
-    }
-    if (asked == OidRequest[row_ident_model])
-        return {0, 0, {osktest::rogue_text(asked, model)}};
-    if (asked == OidRequest[row_output_source])
-        return {0, 0, {osktest::rogue_integer(asked, 5)}};
-    if (asked == OidRequest[row_alarms_present])
-        return {0, 0, {osktest::rogue_integer(asked, 2)}};
-    if (asked == OidRequest[row_input_num_lines] || asked == OidRequest[row_output_num_lines])
-        return {0, 0, {osktest::rogue_integer(asked, 1)}};
-    return {0, 0, {osktest::rogue_integer(asked, 42)}};
-}
-
 struct OneRowCase {
     const char *name;
     const char *model;
@@ -1162,12 +1136,13 @@ void PrintTo(const OneRowCase &c, std::ostream *os) { *os << c.name; }
 
 class OneRowWithoutValue : public RoguePoll, public ::testing::WithParamInterface<OneRowCase> {};
 
-// The record of the UPS's last poll says on battery, low battery; this
-// poll gets every value again but one, which keeps what it held.
+// A UPS on battery with a low battery, as the record of its last poll
+// says; this poll gets every value again but one, which keeps what it
+// held.
 TEST_P(OneRowWithoutValue, KeepsItsLastValue) {
     const OneRowCase &c = GetParam();
     start_rogue([&c](const RogueRequest &r) {
-        RogueAnswer answer = low_battery_answer(r, c.model);
+        RogueAnswer answer = osktest::rogue_low_battery_ups(r, c.model);
         if (r.type == c.type && r.oids.at(0) == c.asked)
             answer.bindings.at(0).type = c.tag;
         return std::vector<RogueAnswer>{answer};
@@ -1205,7 +1180,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "AC Fail, Low Battery !", status_on_battery | status_low_battery, kEstablished},
         // The second alarm row without a value: nothing decoded for it
         // after the reset at the walk's start.
-        OneRowCase{"alarm_row_null", "Vega 3000 RT", osktest::k_pdu_get_next, kDescrColumn + "1",
+        OneRowCase{"alarm_row_null", "Vega 3000 RT", osktest::k_pdu_get_next,
+                   osktest::k_ups_alarm_descr + ".1",
                    kNull, 1, power_output_powered | power_on_battery,
                    "AC Fail ! Remaining 42 min", status_on_battery, kEstablished},
         // These models read what their agent lacks as empty, whether the
