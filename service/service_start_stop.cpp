@@ -7,6 +7,38 @@
 #include "service/service_commands.h"
 #include "shared/debug_log.h"
 
+namespace {
+
+constexpr platform::DWORD kListedHolders = 8;
+
+// The manager passes over names in the service's run-name space that
+// other users hold; the log names their holders, as one of them may be
+// trying to keep the service from starting.
+void report_name_holders(platform::SC_HANDLE service) {
+    platform::SERVICE_NAME_HOLDER holders[kListedHolders];
+    platform::DWORD found = 0;
+    if (!platform::QueryServiceNameHolders(service, holders, kListedHolders, &found))
+        return;
+    char line[128];
+    for (platform::DWORD i = 0; i < found && i < kListedHolders; ++i) {
+        const unsigned long uid = holders[i].dwUserId;
+        const unsigned long pid = holders[i].dwProcessId;
+        if (pid != 0)
+            std::snprintf(line, sizeof line, "Run name held by user %lu (process %lu), not by the service: passed over.\n",
+                          uid, pid);
+        else
+            std::snprintf(line, sizeof line, "Run name held by user %lu, not by the service: passed over.\n", uid);
+        printfc(line);
+    }
+    if (found > kListedHolders) {
+        std::snprintf(line, sizeof line, "%lu run names held by other users in all.\n",
+                      static_cast<unsigned long>(found));
+        printfc(line);
+    }
+}
+
+} // namespace
+
 void CmdStopService() {
     const platform::SC_HANDLE manager = platform::OpenSCManagerA(nullptr, nullptr, platform::SC_MANAGER_ALL_ACCESS);
     // Taken before the next line is written, which may set it again.
@@ -43,6 +75,7 @@ void CmdStartService() {
         platform::Sleep(1000);
         return;
     }
+    report_name_holders(service);
     if (!platform::StartServiceA(service, 0, nullptr)) {
         const platform::DWORD start_error = platform::GetLastError();
         CmdStopService();

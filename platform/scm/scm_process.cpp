@@ -159,6 +159,10 @@ bool process_alive(const ProcessMark &mark) {
     return process_mark_of(mark.pid, now) && now.start_time == mark.start_time;
 }
 
+bool same_process(const ProcessMark &a, const ProcessMark &b) {
+    return a.pid == b.pid && a.start_time == b.start_time;
+}
+
 bool split_command_line(const std::string &command_line, std::vector<std::string> &argv) {
     argv.clear();
     std::size_t at = 0;

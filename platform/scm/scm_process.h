@@ -27,6 +27,9 @@ bool process_mark_of(int pid, ProcessMark &mark);
 // not ended).
 bool process_alive(const ProcessMark &mark);
 
+// True when both marks are of one process.
+bool same_process(const ProcessMark &a, const ProcessMark &b);
+
 // The program and its arguments of a recorded command line: a path in
 // double quotes runs to the closing quote, an unquoted one to the first
 // blank; the rest is split at blanks. False for an empty path or a quote

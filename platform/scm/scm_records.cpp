@@ -123,10 +123,6 @@ bool take_mark(Lines &lines, ProcessMark &mark) {
     return true;
 }
 
-bool same_process(const ProcessMark &a, const ProcessMark &b) {
-    return a.pid == b.pid && a.start_time == b.start_time;
-}
-
 // The folder and file name of a base path.
 DWORD write_record(const std::string &base, const char *extension, const std::string &text) {
     const std::string folder = base.substr(0, base.find_last_of('/'));
@@ -254,57 +250,6 @@ bool read_status(const std::string &base, StatusRecord &r) {
 }
 
 void remove_status(const std::string &base) { ::unlink((base + ".status").c_str()); }
-
-std::string mark_record(const ProcessMark &mark) { return sealed_text(mark_lines(mark)); }
-
-bool mark_from_record(const std::string &bytes, ProcessMark &mark) {
-    Lines lines;
-    return record_lines(bytes, lines) && take_mark(lines, mark) && lines.done();
-}
-
-ServiceView view_service(const std::string &base, DWORD type, bool held, const ProcessMark &holder) {
-    ServiceView view;
-    StatusRecord r;
-    const bool sound = read_status(base, r);
-    // The record speaks for the lock's holder when it names that process.
-    // When the holder cannot be told, it speaks for it when it names a
-    // process that lives, or one that reported itself stopped (whose last
-    // thread still holds the lock on its way out); a record that names an
-    // ended process as running is not the holder's.
-    const bool names_holder =
-        sound && (holder.pid == 0 ? process_alive(r.process) || r.status.dwCurrentState == SERVICE_STOPPED
-                                  : same_process(r.process, holder));
-    if (held && !names_holder) {
-        view.running = true;
-        view.damaged = true;
-        view.current.status = SERVICE_STATUS{type, SERVICE_RUNNING, 0, 0, 0, 0, 0};
-        view.current.process = holder;
-        return view;
-    }
-    if (!sound) {
-        view.current.status.dwServiceType = type;
-        view.current.status.dwCurrentState = SERVICE_STOPPED;
-        return view;
-    }
-    view.current = r;
-    SERVICE_STATUS &s = view.current.status;
-    if (s.dwCurrentState != SERVICE_STOPPED && !process_alive(r.process)) {
-        // The process ended without reporting itself stopped.
-        s.dwCurrentState = SERVICE_STOPPED;
-        s.dwControlsAccepted = 0;
-        s.dwCheckPoint = 0;
-        s.dwWaitHint = 0;
-        s.dwWin32ExitCode = ERROR_PROCESS_ABORTED;
-    }
-    if (s.dwCurrentState == SERVICE_STOPPED) {
-        if (held)
-            view.ending = r.process;
-        view.current.process = ProcessMark{};
-        return view;
-    }
-    view.running = true;
-    return view;
-}
 
 int lock_service(const std::string &base, DWORD &error) {
     const std::string folder = base.substr(0, base.find_last_of('/'));

@@ -1,9 +1,6 @@
 // The service control manager's records in the state directory: a
-// service's configuration, the status its process reported, the lock
-// that keeps two management commands from changing one service at once,
-// and the manager's view of a service, which takes whether its process
-// runs from what the process's run lock tells and its status from the
-// record.
+// service's configuration, the status its process reported, and the lock
+// that keeps two management commands from changing one service at once.
 // Both records are texts of "key=value" lines sealed with a checksum line;
 // one that is damaged, cut short or out of order reads as missing.
 #pragma once
@@ -78,38 +75,6 @@ bool config_present(const std::string &name);
 DWORD write_status(const std::string &base, const StatusRecord &record);
 bool read_status(const std::string &base, StatusRecord &record);
 void remove_status(const std::string &base);
-
-// A process mark as a sealed record of its own ("pid" and "start_time"
-// lines), and back; false for a text that is not such a record.
-std::string mark_record(const ProcessMark &mark);
-bool mark_from_record(const std::string &bytes, ProcessMark &mark);
-
-// What the manager knows of a service.
-struct ServiceView {
-    // The status as the manager reports it: a service that never ran, or
-    // whose process has ended, is SERVICE_STOPPED, with
-    // ERROR_PROCESS_ABORTED as its exit code when the process ended
-    // without reporting itself stopped. current.process is the running
-    // process (pid 0 when none runs or none can be named).
-    StatusRecord current;
-    // A process of the service runs and has not reported itself stopped:
-    // it holds the run lock, or its sound status record names it while it
-    // lives (before its dispatcher has taken the lock, or when the lock's
-    // file has been lost).
-    bool running = false;
-    // It holds the run lock, but its status record is missing, damaged or
-    // names another process: current holds no report of its own.
-    bool damaged = false;
-    // A process that has reported itself stopped and still holds the run
-    // lock on its way out.
-    ProcessMark ending;
-};
-
-// The view of the service at the base path, given what its run lock
-// tells: whether a process holds it, and the holder's mark (pid 0 when it
-// cannot be told). type is the recorded service type, used where no
-// report gives it.
-ServiceView view_service(const std::string &base, DWORD type, bool held, const ProcessMark &holder);
 
 // Takes the lock of a service (waiting up to 60 seconds for another
 // holder, ERROR_SERVICE_DATABASE_LOCKED after that). Returns the lock's

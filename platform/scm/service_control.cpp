@@ -15,11 +15,12 @@
 
 #include "platform/handle.h"
 #include "platform/scm/registry.h"
-#include "platform/scm/run_lock.h"
 #include "platform/scm/scm_channel.h"
 #include "platform/scm/scm_process.h"
 #include "platform/scm/scm_records.h"
+#include "platform/scm/service_view.h"
 #include "platform/scm/state_file.h"
+#include "platform/scm/unix_names.h"
 
 extern char **environ;
 
@@ -167,18 +168,10 @@ bool done_of(const std::string &line, DWORD &result) {
     return true;
 }
 
-// The manager's view of the service, with what its run lock tells.
-ServiceView view_of(const std::string &base, DWORD type) {
-    scm::ProcessMark holder;
-    const bool held = scm::run_lock_held(base, holder);
-    return scm::view_service(base, type, held, holder);
-}
-
 // True while the service's process runs: the one marked, or, when none
-// can be named, whichever holds the service's run lock.
+// can be named, whichever the manager's view finds running the service.
 bool process_runs(const std::string &base, const scm::ProcessMark &process) {
-    scm::ProcessMark holder;
-    return process.pid > 0 ? scm::process_alive(process) : scm::run_lock_held(base, holder);
+    return process.pid > 0 ? scm::process_alive(process) : scm::view_service(base, 0).running;
 }
 
 // True once the service's process has gone, allowing it a moment: the
@@ -235,7 +228,8 @@ DWORD deliver_control(const std::string &base, const scm::ProcessMark &process, 
 // service: its process is asked to end with SIGTERM, which a service
 // takes as a shutdown, and is waited for.
 DWORD terminate_service(const std::string &base, const scm::ProcessMark &process) {
-    // The lock says a process runs, but no record names it.
+    // A run name says a process runs, but neither it nor a record names
+    // the process.
     if (process.pid <= 0)
         return process_runs(base, process) ? ERROR_FILE_CORRUPT : ERROR_SUCCESS;
     const DWORD asked = scm::ask_process_to_end(process);
@@ -247,7 +241,7 @@ DWORD terminate_service(const std::string &base, const scm::ProcessMark &process
 // True while a process of the service runs; one that has reported itself
 // stopped is given a while to end first.
 bool service_in_the_way(const std::string &base, DWORD type) {
-    const ServiceView view = view_of(base, type);
+    const ServiceView view = scm::view_service(base, type);
     if (view.running)
         return true;
     return view.ending.pid > 0 && !scm::wait_process_end(view.ending, kEndingLimitMs);
@@ -369,9 +363,8 @@ SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR service_name, DWORD desired_acc
     if (!scm::read_config(service_name, config)) {
         // A damaged record of a service whose process runs is no missing
         // service: that would leave the process out of reach unnoticed.
-        scm::ProcessMark holder;
-        const bool damaged =
-            scm::config_present(service_name) && scm::run_lock_held(scm::service_base(service_name), holder);
+        const bool damaged = scm::config_present(service_name) &&
+                             scm::view_service(scm::service_base(service_name), SERVICE_WIN32_OWN_PROCESS).running;
         return fail_handle(damaged ? ERROR_FILE_CORRUPT : ERROR_SERVICE_DOES_NOT_EXIST);
     }
     if ((desired_access & ~kServiceReadRights) != 0 && !folder_writable(scm::services_dir()))
@@ -445,7 +438,7 @@ BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) {
         return fail(ERROR_INVALID_PARAMETER);
     const std::string base = scm::service_base(object->name);
     const DWORD type = recorded_type(object->name);
-    const ServiceView now = view_of(base, type);
+    const ServiceView now = scm::view_service(base, type);
     *status = now.current.status;
     if (!now.running)
         return fail(ERROR_SERVICE_NOT_ACTIVE);
@@ -464,7 +457,7 @@ BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) {
     DWORD delivered = deliver_control(base, now.current.process, control, handler_result, answered);
     if (control == SERVICE_CONTROL_STOP && !answered && process_runs(base, now.current.process))
         delivered = terminate_service(base, now.current.process);
-    *status = view_of(base, type).current.status;
+    *status = scm::view_service(base, type).current.status;
     if (delivered != ERROR_SUCCESS)
         return fail(delivered);
     return handler_result == NO_ERROR ? TRUE : fail(handler_result);
@@ -476,7 +469,7 @@ BOOL QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) {
         return FALSE;
     if (status == nullptr)
         return fail(ERROR_INVALID_PARAMETER);
-    const ServiceView view = view_of(scm::service_base(object->name), recorded_type(object->name));
+    const ServiceView view = scm::view_service(scm::service_base(object->name), recorded_type(object->name));
     if (view.damaged)
         return fail(ERROR_FILE_CORRUPT);
     *status = view.current.status;
@@ -493,7 +486,7 @@ BOOL QueryServiceStatusEx(SC_HANDLE service, SC_STATUS_TYPE level, BYTE *buffer,
     *bytes_needed = sizeof(SERVICE_STATUS_PROCESS);
     if (buffer == nullptr || size < sizeof(SERVICE_STATUS_PROCESS))
         return fail(ERROR_INSUFFICIENT_BUFFER);
-    const ServiceView view = view_of(scm::service_base(object->name), recorded_type(object->name));
+    const ServiceView view = scm::view_service(scm::service_base(object->name), recorded_type(object->name));
     if (view.damaged)
         return fail(ERROR_FILE_CORRUPT);
     const StatusRecord &now = view.current;
@@ -559,11 +552,25 @@ BOOL DeleteServiceA(SC_HANDLE service) {
     error = scm::remove_config(object->name);
     if (error == ERROR_SUCCESS) {
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, services_key(object->name).c_str());
-        if (!view_of(base, 0).running)
+        if (!scm::view_service(base, 0).running)
             scm::remove_status(base);
     }
     scm::unlock_service(lock);
     return error == ERROR_SUCCESS ? TRUE : fail(error);
+}
+
+BOOL QueryServiceNameHolders(SC_HANDLE service, SERVICE_NAME_HOLDER *holders, DWORD count, LPDWORD found) {
+    auto object = service_with(service, 0);
+    if (!object)
+        return FALSE;
+    if (found == nullptr || (holders == nullptr && count != 0))
+        return fail(ERROR_INVALID_PARAMETER);
+    const ServiceView view = scm::view_service(scm::service_base(object->name), 0);
+    *found = static_cast<DWORD>(view.stranger_count);
+    for (std::size_t i = 0; i < view.strangers.size() && i < count; ++i)
+        holders[i] = SERVICE_NAME_HOLDER{view.strangers[i].uid,
+                                         static_cast<DWORD>(scm::socket_holder(view.strangers[i].inode))};
+    return TRUE;
 }
 
 BOOL CloseServiceHandle(SC_HANDLE handle) {

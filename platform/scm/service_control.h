@@ -7,17 +7,18 @@
 // record of its configuration ("<name>.service", a text that names the
 // start type in words, "2 automatic" or "3 demand"), the status its
 // process last reported ("<name>.status"), the control socket of its
-// running dispatcher ("<name>.sock"), the run lock that its process holds
-// for as long as it lives ("<name>.run") and a lock file that keeps two
-// management commands from changing the same service at once. Beside the
-// run lock the process holds a run name, an abstract Unix socket name that
-// no change to the folder can take. Records are written to a temporary
-// file and renamed; a record that is damaged or cut short reads as
-// missing, except where it would hide a process that runs: whether the
-// service runs, and its process, are taken from the run name and the run
-// lock, and a running service whose records are damaged is reported with
-// ERROR_FILE_CORRUPT, never as stopped or not installed. Names match
-// without regard to case.
+// running dispatcher ("<name>.sock") and a lock file that keeps two
+// management commands from changing the same service at once. Beside its
+// files the service's process holds a run name, an abstract Unix socket
+// name that no change to the folder can take and that names the process.
+// Records are written to a temporary file and renamed; a record that is
+// damaged or cut short reads as missing, except where it would hide a
+// process that runs: whether the service runs, and its process, are taken
+// from the run name first, and a running service whose records are
+// damaged is reported with ERROR_FILE_CORRUPT, never as stopped or not
+// installed. A name of the same shape bound by another user than root,
+// the caller or the owner of the services folder never counts as the
+// service. Names match without regard to case.
 //
 // StartServiceA runs the recorded command line (the path, in double quotes
 // when it holds a blank, then any arguments) detached from the caller: in
@@ -207,9 +208,9 @@ BOOL StartServiceA(SC_HANDLE service, DWORD argument_count, LPCSTR *arguments);
 // does not take the control within 5 seconds. A stop that does not reach
 // the dispatcher while the process runs sends it SIGTERM instead and
 // succeeds once it has ended; ERROR_SERVICE_REQUEST_TIMEOUT when it has
-// not ended within 30 seconds, ERROR_FILE_CORRUPT when no record names
-// the process. With the status record damaged, the handler alone judges
-// the control.
+// not ended within 30 seconds, ERROR_FILE_CORRUPT when neither a run name
+// nor a record names the process. With the status record damaged, the
+// handler alone judges the control.
 BOOL ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status);
 
 // The status the service last reported; SERVICE_STOPPED when it never ran
@@ -235,5 +236,20 @@ BOOL QueryServiceConfigA(SC_HANDLE service, QUERY_SERVICE_CONFIGA *config, DWORD
 BOOL DeleteServiceA(SC_HANDLE service);
 
 BOOL CloseServiceHandle(SC_HANDLE handle);
+
+// Of this manager's own, no Win32 call: a process of another user that
+// holds a name in the service's run-name space, which the manager passes
+// over. dwProcessId is 0 when the holder cannot be found (only root may
+// look into another user's processes).
+struct SERVICE_NAME_HOLDER {
+    DWORD dwUserId;
+    DWORD dwProcessId;
+};
+
+// The holders of names in the service's run-name space that are not the
+// service's: up to count of them into holders, and how many names of
+// other users there are in all into *found. The kernel shows these names
+// to every user, so any handle of the service will do.
+BOOL QueryServiceNameHolders(SC_HANDLE service, SERVICE_NAME_HOLDER *holders, DWORD count, LPDWORD found);
 
 } // namespace platform

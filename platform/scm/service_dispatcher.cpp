@@ -19,11 +19,11 @@
 
 #include "platform/handle.h"
 #include "platform/last_error.h"
-#include "platform/scm/run_lock.h"
 #include "platform/scm/run_name.h"
 #include "platform/scm/scm_channel.h"
 #include "platform/scm/scm_process.h"
 #include "platform/scm/scm_records.h"
+#include "platform/scm/service_view.h"
 #include "platform/thread_create.h"
 #include "platform/wait.h"
 
@@ -47,8 +47,8 @@ struct ServiceStatusRecord {
     // Written when the service reports itself stopped or its main function
     // returns, so that the dispatcher looks again.
     int wake[2] = {-1, -1};
-    // The service's run name and lock, held until the process ends.
-    scm::RunLock run_lock;
+    // The service's run name, held until the process ends.
+    int run_name = -1;
 };
 
 namespace {
@@ -128,10 +128,22 @@ bool serve_control(ServiceStatusRecord &r, int fd, const scm::Peer &peer) {
     return peer.pid == static_cast<int>(::getpid());
 }
 
+// Takes the service's run name for this process, unless the manager's
+// view finds another process running the service (one that the manager
+// that started this one could not tell from a stopped service): a second
+// process does not become the service beside it.
+DWORD take_run_name(const std::string &base, const scm::ProcessMark &self, int &run_name) {
+    run_name = -1;
+    const scm::ServiceView view = scm::view_service(base, 0);
+    if (view.running && !scm::same_process(view.current.process, self))
+        return ERROR_SERVICE_ALREADY_RUNNING;
+    return scm::hold_run_name(base, self, run_name);
+}
+
 // The start dialogue; 0 with the service's name and base path and its run
-// lock taken, or the code to fail with.
+// name taken, or the code to fail with.
 DWORD join_manager(const SERVICE_TABLE_ENTRYA *table, const char *connect_path, const scm::ProcessMark &self,
-                   int &listen_fd, scm::RunLock &run_lock, const SERVICE_TABLE_ENTRYA *&entry, std::string &name,
+                   int &listen_fd, int &run_name, const SERVICE_TABLE_ENTRYA *&entry, std::string &name,
                    std::string &base) {
     int fd = -1;
     if (scm::connect_socket(connect_path, kDialogueLimitMs, fd) != ERROR_SUCCESS)
@@ -154,14 +166,15 @@ DWORD join_manager(const SERVICE_TABLE_ENTRYA *table, const char *connect_path, 
     if (entry == nullptr || name.size() > scm::kMaxServiceName) {
         error = ERROR_SERVICE_NOT_IN_EXE;
     } else {
-        // The lock comes first: whatever the service's other files say
-        // later, a process that holds it runs the service, and a second
-        // one cannot.
-        error = scm::hold_run_lock(base, self, run_lock);
+        // The name comes first: whatever the service's files say later, a
+        // process that holds it runs the service.
+        error = take_run_name(base, self, run_name);
         if (error == ERROR_SUCCESS)
             error = scm::listen_socket(base + ".sock", listen_fd);
-        if (error != ERROR_SUCCESS)
-            scm::release_run_lock(run_lock);
+        if (error != ERROR_SUCCESS && run_name >= 0) {
+            ::close(run_name);
+            run_name = -1;
+        }
     }
     // Ready means: controls can be taken from now on.
     scm::send_line(fd, error == ERROR_SUCCESS ? std::string("READY") : "FAIL " + std::to_string(error));
@@ -203,12 +216,12 @@ BOOL StartServiceCtrlDispatcherA(const SERVICE_TABLE_ENTRYA *table) {
             return fail(ERROR_SERVICE_ALREADY_RUNNING);
     }
     int listen_fd = -1;
-    scm::RunLock run_lock;
+    int run_name = -1;
     const SERVICE_TABLE_ENTRYA *entry = nullptr;
     std::string name, base;
     scm::ProcessMark self;
     scm::process_mark_of(static_cast<int>(::getpid()), self);
-    const DWORD joined = join_manager(table, connect_path, self, listen_fd, run_lock, entry, name, base);
+    const DWORD joined = join_manager(table, connect_path, self, listen_fd, run_name, entry, name, base);
     if (joined != ERROR_SUCCESS)
         return fail(joined);
 
@@ -217,7 +230,7 @@ BOOL StartServiceCtrlDispatcherA(const SERVICE_TABLE_ENTRYA *table) {
         const DWORD error = error_from_errno(errno);
         ::close(listen_fd);
         ::unlink((base + ".sock").c_str());
-        scm::release_run_lock(run_lock);
+        ::close(run_name);
         return fail(error);
     }
     {
@@ -227,7 +240,7 @@ BOOL StartServiceCtrlDispatcherA(const SERVICE_TABLE_ENTRYA *table) {
         r.base = base;
         std::snprintf(r.main_argument, sizeof r.main_argument, "%s", entry->lpServiceName);
         r.self = self;
-        r.run_lock = run_lock;
+        r.run_name = run_name;
         r.main = entry->lpServiceProc;
         r.handler = nullptr;
         r.handler_ex = nullptr;
@@ -247,11 +260,9 @@ BOOL StartServiceCtrlDispatcherA(const SERVICE_TABLE_ENTRYA *table) {
         }
         if (main_thread == nullptr || WaitForSingleObject(main_thread, 0) == WAIT_OBJECT_0)
             break;
-        pollfd watched[3] = {{listen_fd, POLLIN, 0}, {wake[0], POLLIN, 0}, {run_lock.name, POLLIN, 0}};
-        if (::poll(watched, 3, -1) < 0)
+        pollfd watched[2] = {{listen_fd, POLLIN, 0}, {wake[0], POLLIN, 0}};
+        if (::poll(watched, 2, -1) < 0)
             continue;
-        if ((watched[2].revents & POLLIN) != 0)
-            scm::answer_run_name(run_lock.name);
         if ((watched[1].revents & POLLIN) != 0) {
             char drain[16];
             while (::read(wake[0], drain, sizeof drain) > 0) {

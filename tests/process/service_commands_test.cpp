@@ -39,7 +39,7 @@ const std::string kNoAnswer = "The service did not answer the start or control r
 
 // What becomes of the running service's files before the command. With
 // the last, no file names the process that still holds the service's run
-// lock and run name.
+// name.
 enum class Damage { none, junk_status, lost_socket, nothing_names_the_process };
 
 struct CommandCase {
@@ -119,8 +119,6 @@ TEST_P(ServiceCommand, WritesItsLinesAndLeavesTheServiceInItsState) {
     const bool named = c.damage != Damage::nothing_names_the_process;
     if (c.damage == Damage::junk_status || !named)
         write_file_bytes(ServiceSandbox::service_file(".status"), "junk\n");
-    if (!named)
-        write_file_bytes(ServiceSandbox::service_file(".run"), "junk\n");
     if (c.damage == Damage::lost_socket || !named) {
         ASSERT_TRUE(std::filesystem::remove(ServiceSandbox::service_file(".sock")));
     }

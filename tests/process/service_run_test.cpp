@@ -1,11 +1,13 @@
 // The agent run as a service by the service control manager: started with
 // -start, polling a simulated UPS and answering oskavelde-client, stopped
 // with -stop, -restart, -start and -remove while it runs (also with its
-// status record damaged, its control socket lost, or its run lock file
-// and status record deleted), the control handler's lines and status
-// reports, and a service run without kervon.ini.
+// status record damaged or deleted, or its control socket lost, and
+// beside names of its run-name space that another user holds), the
+// control handler's lines and status reports, and a service run without
+// kervon.ini.
 #include <gtest/gtest.h>
 
+#include <pwd.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +21,7 @@
 #include "platform/scm/service_control.h"
 #include "tests/support/agent_with_ups.h"
 #include "tests/support/debug_lines.h"
+#include "tests/support/foreign_name_holder.h"
 #include "tests/support/service_sandbox.h"
 
 namespace {
@@ -147,10 +150,9 @@ TEST_F(ServiceRun, RemoveWhileRunningStopsAndThenRemovesIt) {
         "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Oskavelde"));
 }
 
-// A running agent whose status record is junk, whose control socket has
-// gone, or whose run lock file and status record have both been deleted:
-// the command ends it as it would without the damage, and no second agent
-// starts.
+// A running agent whose status record is junk or deleted, or whose
+// control socket has gone: the command ends it as it would without the
+// damage, and no second agent starts.
 struct DamagedRun {
     const char *name;
     std::vector<const char *> files; // the service's files, by their extensions
@@ -196,15 +198,84 @@ INSTANTIATE_TEST_SUITE_P(
                                  platform::SERVICE_STOPPED},
                       DamagedRun{"RemoveWithLostSocket", {".sock"}, false, "-remove",
                                  kStopped + "\nDelete service\nOskavelde - SNMP Monitor removed.\n", 0},
-                      DamagedRun{"StartWithLostRunLockAndStatus", {".run", ".status"}, false, "-start",
+                      DamagedRun{"StartWithLostStatus", {".status"}, false, "-start",
                                  "\nStart service (CmdStartService)\n" + kStopCommand +
                                      "The service is already running.\nOskavelde - SNMP Monitor failed to start.\n",
                                  platform::SERVICE_STOPPED},
-                      DamagedRun{"StopWithLostRunLockAndStatus", {".run", ".status"}, false, "-stop", kStopCommand,
+                      DamagedRun{"StopWithLostStatus", {".status"}, false, "-stop", kStopCommand,
                                  platform::SERVICE_STOPPED},
-                      DamagedRun{"RemoveWithLostRunLockAndStatus", {".run", ".status"}, false, "-remove",
+                      DamagedRun{"RemoveWithLostStatus", {".status"}, false, "-remove",
                                  kStopped + "\nDelete service\nOskavelde - SNMP Monitor removed.\n", 0}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// The line a start writes for each name of the service's run-name space
+// that the holder, a process of user nobody, holds.
+std::string held_by(const osktest::ForeignNameHolder &holder) {
+    const passwd *nobody = ::getpwnam("nobody");
+    return "Run name held by user " + std::to_string(nobody != nullptr ? nobody->pw_uid : 0) + " (process " +
+           std::to_string(holder.pid()) + "), not by the service: passed over.\n";
+}
+
+// A process of another user holds the name that the service's process
+// once took, as any local user can bind it: -start starts the agent all
+// the same and names the holder in its log, -restart restarts it and
+// -stop ends it.
+TEST_F(ServiceRun, ANameHeldByAnotherUserKeepsNoAgentFromStarting) {
+    osktest::ForeignNameHolder stranger;
+    ASSERT_TRUE(stranger.start("Oskavelde"));
+    const std::string held = held_by(stranger);
+
+    osktest::CommandRun run = sandbox_.run({"-log", "-start"});
+    EXPECT_EQ(run.exit, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.log, in_log("\nStart service (CmdStartService)\n" + held));
+    ASSERT_TRUE(ServiceSandbox::wait_state(platform::SERVICE_RUNNING, 30s)) << sandbox_.service_log();
+    const int first = ServiceSandbox::service_pid();
+    ASSERT_GT(first, 0);
+    ASSERT_NE(first, stranger.pid());
+    pid_ = first;
+    ASSERT_TRUE(sandbox_.wait_for_log("RESP Dev:", 60s)) << sandbox_.service_log();
+
+    run = sandbox_.run({"-log", "-restart"});
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.log, in_log(kStopCommand + "\nStart service (CmdStartService)\n" + held));
+    EXPECT_EQ(ServiceSandbox::wait_service_exit(first, 30s), 0);
+    ASSERT_TRUE(ServiceSandbox::wait_state(platform::SERVICE_RUNNING, 30s));
+    pid_ = ServiceSandbox::service_pid();
+    EXPECT_GT(pid_, 0);
+    EXPECT_NE(pid_, first);
+
+    run = sandbox_.run({"-log", "-stop"});
+    EXPECT_EQ(run.log, in_log(kStopCommand));
+    EXPECT_EQ(ServiceSandbox::wait_service_exit(pid_, 30s), 0);
+    EXPECT_EQ(ServiceSandbox::state(), platform::SERVICE_STOPPED);
+}
+
+// A process of another user binds names in the service's run-name space
+// in the seconds that -restart waits between its stop and its start: the
+// name space itself, and one of the run name's form that claims the agent
+// that has just ended, as if to stand in its place. The new agent starts.
+TEST_F(ServiceRun, NamesBoundDuringARestartKeepNoAgentFromStarting) {
+    start_service();
+    const int first = pid_;
+    platform::scm::ProcessMark ended;
+    ASSERT_TRUE(platform::scm::process_mark_of(first, ended));
+    osktest::AgentProcess restart;
+    sandbox_.prepare(restart);
+    ASSERT_TRUE(restart.start({"-log", "-restart"}));
+    ASSERT_EQ(ServiceSandbox::wait_service_exit(first, 30s), 0);
+    osktest::ForeignNameHolder stranger;
+    ASSERT_TRUE(stranger.start("Oskavelde", {ended}));
+    EXPECT_EQ(restart.wait_exit(30s), 0);
+    const std::string held = held_by(stranger);
+    EXPECT_EQ(read_file_bytes(restart.dir().file("debugsnmp.log")),
+              in_log(kStopCommand + "\nStart service (CmdStartService)\n" + held + held));
+    ASSERT_TRUE(ServiceSandbox::wait_state(platform::SERVICE_RUNNING, 30s));
+    pid_ = ServiceSandbox::service_pid();
+    EXPECT_GT(pid_, 0);
+    EXPECT_NE(pid_, first);
+    EXPECT_NE(pid_, stranger.pid());
+}
 
 TEST_F(ServiceRun, HandlerLogsEachControlAndReportsAStopTwiceAfterTheStopRoutine) {
     start_service();

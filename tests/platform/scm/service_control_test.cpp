@@ -4,13 +4,16 @@
 // running service's handler one at a time on its dispatcher thread, a
 // handler that takes long or dies, a service process that dies without a
 // report, a running service whose files are lost or damaged (one or
-// several at once), a signal that reaches only the marked process, the
-// dispatcher outside the manager, and the message texts.
+// several at once), names in a service's run-name space that another user
+// holds, a signal that reaches only the marked process, the dispatcher
+// outside the manager, and the message texts.
 #include <gtest/gtest.h>
 
+#include <pwd.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,10 +28,13 @@
 #include "platform/format_message.h"
 #include "platform/module.h"
 #include "platform/scm/registry.h"
+#include "platform/scm/scm_channel.h"
 #include "platform/scm/scm_process.h"
 #include "platform/scm/scm_records.h"
 #include "platform/scm/service_control.h"
 #include "platform/scm/service_dispatcher.h"
+#include "tests/support/agent_process.h"
+#include "tests/support/foreign_name_holder.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/wait_until.h"
 
@@ -469,23 +475,13 @@ INSTANTIATE_TEST_SUITE_P(
         FileDamage{"JunkStatus", {{".status", Harm::junk}}, platform::ERROR_FILE_CORRUPT, 0},
         FileDamage{"LostStatus", {{".status", Harm::lost}}, platform::ERROR_FILE_CORRUPT, 0},
         FileDamage{"LostControlSocket", {{".sock", Harm::lost}}, 0, 128 + SIGTERM},
-        FileDamage{"JunkRunLock", {{".run", Harm::junk}}, 0, 0},
-        FileDamage{"LostRunLock", {{".run", Harm::lost}}, 0, 0},
-        FileDamage{"LostRunLockAndStatus",
-                   {{".run", Harm::lost}, {".status", Harm::lost}},
-                   platform::ERROR_FILE_CORRUPT,
-                   0},
-        FileDamage{"LostRunLockAndJunkStatus",
-                   {{".run", Harm::lost}, {".status", Harm::junk}},
-                   platform::ERROR_FILE_CORRUPT,
-                   0},
-        FileDamage{"JunkRunLockAndStatusOfAnEndedProcess",
-                   {{".run", Harm::junk}, {".status", Harm::ended_process}},
+        FileDamage{"StatusOfAnEndedProcess",
+                   {{".status", Harm::ended_process}},
                    platform::ERROR_FILE_CORRUPT,
                    0},
         // Nothing in the state directory names the process any more.
-        FileDamage{"LostRunLockStatusAndControlSocket",
-                   {{".run", Harm::lost}, {".status", Harm::lost}, {".sock", Harm::lost}},
+        FileDamage{"LostStatusControlSocketAndLock",
+                   {{".status", Harm::lost}, {".sock", Harm::lost}, {".lock", Harm::lost}},
                    platform::ERROR_FILE_CORRUPT,
                    128 + SIGTERM}),
     [](const auto &info) { return std::string(info.param.name); });
@@ -495,6 +491,149 @@ TEST_F(Manager, ADamagedRecordOfARunningServiceIsNoMissingService) {
     write_file_bytes(platform::scm::service_base("Svc") + ".service", "junk\n");
     EXPECT_EQ(platform::OpenServiceA(manager_, "Svc", platform::SERVICE_ALL_ACCESS), nullptr);
     EXPECT_EQ(platform::GetLastError(), platform::ERROR_FILE_CORRUPT);
+}
+
+unsigned nobody_uid() {
+    const passwd *user = ::getpwnam("nobody");
+    return user != nullptr ? static_cast<unsigned>(user->pw_uid) : 0;
+}
+
+// A process of user nobody binds names in the service's run-name space
+// before the service starts, as any local user can: the name space
+// itself, one of the run name's own form that claims a process of root's
+// (never to be signalled), and one that claims the holder itself. None
+// reads as the service running or keeps it from starting, the manager
+// names their holder, and the service's own name counts beside them.
+TEST_F(Manager, NamesOfAnotherUserNeitherRunTheServiceNorKeepItFromStarting) {
+    platform::SC_HANDLE service = create("Svc", kStub + " Svc");
+    ASSERT_NE(service, nullptr);
+    int gate = -1;
+    const pid_t bystander = waiting_child(gate);
+    ASSERT_GT(bystander, 0);
+    watched_.push_back(bystander);
+    platform::scm::ProcessMark claimed;
+    ASSERT_TRUE(platform::scm::process_mark_of(bystander, claimed));
+    osktest::ForeignNameHolder stranger;
+    ASSERT_TRUE(stranger.start("Svc", {claimed}, true));
+
+    platform::SERVICE_STATUS status{};
+    ASSERT_TRUE(platform::QueryServiceStatus(service, &status));
+    EXPECT_EQ(status.dwCurrentState, platform::SERVICE_STOPPED);
+    EXPECT_EQ(pid_of(service), 0);
+    EXPECT_FALSE(platform::ControlService(service, platform::SERVICE_CONTROL_STOP, &status));
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_SERVICE_NOT_ACTIVE);
+
+    platform::SERVICE_NAME_HOLDER holders[4] = {};
+    platform::DWORD found = 0;
+    ASSERT_TRUE(platform::QueryServiceNameHolders(service, holders, 2, &found));
+    EXPECT_EQ(found, 3u);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(holders[i].dwUserId, nobody_uid());
+        EXPECT_EQ(holders[i].dwProcessId, static_cast<platform::DWORD>(stranger.pid()));
+    }
+    EXPECT_EQ(holders[2].dwUserId, 0u); // beyond the count given, nothing is written
+
+    ASSERT_TRUE(platform::StartServiceA(service, 0, nullptr)) << platform::GetLastError();
+    ASSERT_TRUE(osktest::wait_until([&] { return state_of(service) == platform::SERVICE_RUNNING; }, 10s, 10ms));
+    const int pid = pid_of(service);
+    ASSERT_GT(pid, 0);
+    watched_.push_back(pid);
+    EXPECT_NE(pid, stranger.pid());
+    // With its status record gone, the service is found by its own name.
+    ASSERT_TRUE(std::filesystem::remove(platform::scm::service_base("Svc") + ".status"));
+    EXPECT_FALSE(platform::QueryServiceStatus(service, &status));
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_FILE_CORRUPT);
+    EXPECT_FALSE(platform::StartServiceA(service, 0, nullptr));
+    EXPECT_EQ(platform::GetLastError(), platform::ERROR_SERVICE_ALREADY_RUNNING);
+
+    ASSERT_TRUE(platform::ControlService(service, platform::SERVICE_CONTROL_STOP, &status));
+    EXPECT_EQ(status.dwCurrentState, platform::SERVICE_STOPPED);
+    EXPECT_EQ(exit_code(pid), 0);
+    EXPECT_EQ(::waitpid(bystander, nullptr, WNOHANG), 0); // never signalled
+    ::close(gate);
+}
+
+// Whose names stand for the service: root's, the manager's own user's and
+// those of the owner of the services folder, who may write the service's
+// records anyway. A process of nobody's that holds a name claiming itself
+// runs the service for the manager only when nobody owns that folder.
+class NameOfTheFolderOwner : public Manager, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(NameOfTheFolderOwner, StandsForTheService) {
+    const bool nobody_owns_the_folder = GetParam();
+    platform::SC_HANDLE service = create("Svc", kStub + " Svc");
+    ASSERT_NE(service, nullptr);
+    if (nobody_owns_the_folder) {
+        ASSERT_EQ(::chown(platform::scm::services_dir().c_str(), nobody_uid(), static_cast<gid_t>(-1)), 0);
+    }
+    osktest::ForeignNameHolder holder;
+    ASSERT_TRUE(holder.start("Svc", {}, true));
+    platform::SERVICE_STATUS status{};
+    platform::DWORD found = 0;
+    ASSERT_TRUE(platform::QueryServiceNameHolders(service, nullptr, 0, &found));
+    if (nobody_owns_the_folder) {
+        EXPECT_EQ(found, 0u);
+        // A process runs the service, and no record of it is there.
+        EXPECT_FALSE(platform::QueryServiceStatus(service, &status));
+        EXPECT_EQ(platform::GetLastError(), platform::ERROR_FILE_CORRUPT);
+        EXPECT_FALSE(platform::StartServiceA(service, 0, nullptr));
+        EXPECT_EQ(platform::GetLastError(), platform::ERROR_SERVICE_ALREADY_RUNNING);
+    } else {
+        EXPECT_EQ(found, 2u);
+        ASSERT_TRUE(platform::QueryServiceStatus(service, &status));
+        EXPECT_EQ(status.dwCurrentState, platform::SERVICE_STOPPED);
+        ASSERT_TRUE(platform::StartServiceA(service, 0, nullptr)) << platform::GetLastError();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Owners, NameOfTheFolderOwner, ::testing::Bool(),
+                         [](const auto &info) { return info.param ? "Nobody" : "Root"; });
+
+// A process that a manager starts for a service that already runs does
+// not become the service beside it, even with the status record naming
+// it as the one starting: its dispatcher finds the running process by its
+// run name and refuses. The test plays that manager's part of the start.
+TEST_F(Manager, ASecondProcessDoesNotBecomeTheRunningService) {
+    platform::SC_HANDLE service = running_stub("Svc");
+    ASSERT_NE(service, nullptr);
+    const int first = pid_of(service);
+    const std::string base = platform::scm::service_base("Svc");
+    const std::string connect = state_.file("second.start");
+    int listen_fd = -1;
+    ASSERT_EQ(platform::scm::listen_socket(connect, listen_fd), 0u);
+    std::vector<std::string> environment;
+    for (char **e = environ; *e != nullptr; ++e)
+        environment.emplace_back(*e);
+    environment.push_back("OSKAVELDE_SCM_CONNECT=" + connect);
+    platform::scm::ProcessMark second;
+    ASSERT_EQ(platform::scm::start_detached({kStub, "Svc"}, environment, second), 0u);
+    watched_.push_back(second.pid);
+    platform::scm::StatusRecord starting;
+    starting.status = platform::SERVICE_STATUS{platform::SERVICE_WIN32_OWN_PROCESS, platform::SERVICE_START_PENDING,
+                                               0, 0, 0, 0, 0};
+    starting.process = second;
+    ASSERT_EQ(platform::scm::write_status(base, starting), 0u);
+
+    platform::scm::Peer peer;
+    const int fd = platform::scm::accept_connection(listen_fd, 10000, peer);
+    ASSERT_GE(fd, 0);
+    std::string line;
+    EXPECT_EQ(platform::scm::receive_line(fd, 10000, line), platform::scm::Received::line);
+    EXPECT_EQ(line, "HELLO");
+    EXPECT_TRUE(platform::scm::send_line(fd, "START Svc"));
+    EXPECT_TRUE(platform::scm::send_line(fd, "BASE " + base));
+    EXPECT_EQ(platform::scm::receive_line(fd, 10000, line), platform::scm::Received::line);
+    EXPECT_EQ(line, "FAIL " + std::to_string(platform::ERROR_SERVICE_ALREADY_RUNNING));
+    ::close(fd);
+    ::close(listen_fd);
+    EXPECT_EQ(osktest::wait_for_exit(second.pid, 10s), 1);
+
+    // The first is still the service, and still stops.
+    watched_.push_back(first);
+    platform::SERVICE_STATUS status{};
+    ASSERT_TRUE(platform::ControlService(service, platform::SERVICE_CONTROL_STOP, &status));
+    EXPECT_EQ(status.dwCurrentState, platform::SERVICE_STOPPED);
+    EXPECT_EQ(osktest::wait_for_exit(first, 10s), 0);
 }
 
 TEST(ProcessSignal, ReachesOnlyTheMarkedProcess) {
