@@ -116,7 +116,10 @@ DWORD write_whole_file(const std::string &folder, const std::string &name, const
 
 bool read_whole_file(const std::string &path, std::string &bytes, std::size_t max_size) {
     bytes.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    // The open never waits: a FIFO in a record's place would otherwise hold
+    // every command that reads it, the fatal path of a run without
+    // kervon.ini among them. What is no regular file is refused below.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return false;
     struct stat st {};

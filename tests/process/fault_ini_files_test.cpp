@@ -90,6 +90,20 @@ TEST(KervonIniUnopened, OverlongProfileSaysThePathWouldNotFit) {
     EXPECT_EQ(agent.out(), "");
 }
 
+// The end without kervon.ini asks the installed service to stop, and so
+// reads the service manager's record: a FIFO planted there must not hold
+// that end either.
+TEST(KervonIniUnopened, AManagerRecordThatIsAFifoDoesNotHoldTheEnd) {
+    AgentProcess agent;
+    std::filesystem::remove(agent.data_file("kervon.ini"));
+    std::filesystem::create_directories(agent.dir().file("scm/services"));
+    ASSERT_TRUE(osktest::plant_special(agent.dir().file("scm/services/oskavelde.service"), Special::fifo));
+    ASSERT_TRUE(agent.start({"-debug"}));
+    EXPECT_EQ(agent.wait_exit(10s), 2);
+    EXPECT_LT(agent.run_time(), 5s);
+    EXPECT_EQ(agent.err().rfind(kSettled, 0), 0u) << agent.err();
+}
+
 // Optional files that are no regular files are passed over as missing
 // ones are, and kervon.ini through a link to a regular file is read.
 TEST(OptionalIniFiles, ThatAreNoRegularFilesArePassedOver) {
