@@ -2,7 +2,9 @@
 // output, with the rules that the install ships (read from their file,
 // so the test and the package cannot drift apart): the rename leaves the rotated file as it was,
 // the agent's next messages land in a fresh debugsnmp.log, and the two files together hold every
-// message the console got, in order.
+// message the console got, in order. The rules rotate as the user that
+// owns the data directory under the systemd unit; user nobody, owning the
+// test's data directory, stands in for it.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -27,6 +29,8 @@ using osktest::occurrences;
 
 constexpr std::uint16_t kDevice = 36;
 constexpr const char *kShippedLogPath = "/var/lib/oskavelde/Kervon/debugsnmp.log";
+constexpr const char *kShippedRotationUser = "su oskavelde oskavelde";
+constexpr unsigned kNobody = 65534;
 
 // The logrotate rules that the install ships.
 std::string shipped_stanza() {
@@ -58,6 +62,13 @@ TEST_F(LogRotation, ShippedRulesRotateWithoutLosingOrMisplacingAMessage) {
     const std::string log = agent_.data_file("debugsnmp.log");
     const std::string rotated = log + ".1";
     stanza.replace(path_at, std::string(kShippedLogPath).size(), log);
+    const std::size_t user_at = stanza.find(kShippedRotationUser);
+    ASSERT_NE(user_at, std::string::npos) << stanza;
+    stanza.replace(user_at, std::string(kShippedRotationUser).size(), "su nobody nogroup");
+    const std::string data = agent_.dir().file("Kervon");
+    ASSERT_EQ(::chown(data.c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::chmod(data.c_str(), 0750), 0);
+    ASSERT_EQ(::chmod(agent_.dir().path().c_str(), 0711), 0);
     const std::string conf = agent_.dir().file("logrotate.conf");
     write_file_bytes(conf, stanza);
 
