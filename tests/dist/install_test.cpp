@@ -1,11 +1,15 @@
 // The install rules and the Debian package, run on the built tree: an
 // install into a staging directory puts every file in its place with its
 // mode, the unit naming the installed agent; the installed agent runs;
-// systemd-analyze accepts the installed unit; the package holds the same
-// files as an install with its prefix, depending on the Net-SNMP library
-// that the agent links; its maintainer scripts ask systemd, where it runs,
-// to reread its units and to stop the service before removal; and lintian
-// finds no error and no warning in it or in its debug-symbol package.
+// systemd-analyze accepts the installed unit and rates its sandbox; the
+// package holds the same files as an install with its prefix, depending on
+// the Net-SNMP library that the agent links; installed into a root of its
+// own it makes the agent's user and data directory, keeps the operator's
+// enabling over an upgrade and removes it on a purge; its maintainer
+// scripts ask systemd, where it runs, to reread its units, to stop the
+// service before removal and to restart a running one after an upgrade;
+// and lintian finds no error and no warning in it or in its debug-symbol
+// package.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
