@@ -50,6 +50,8 @@ struct TextCase {
     std::string shown;
 };
 
+void PrintTo(const TextCase &c, std::ostream *out) { *out << c.name; }
+
 class JournalText : public ::testing::TestWithParam<TextCase> {};
 
 TEST_P(JournalText, IsWhatTheJournalShowsAsText) {

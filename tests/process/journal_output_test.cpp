@@ -17,22 +17,13 @@
 #include "platform/journal_stream.h"
 #include "server/protocol.h"
 #include "tests/support/agent_with_ups.h"
+#include "tests/support/debug_lines.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
 constexpr std::uint16_t kDevice = 7;
-
-// The file's text as a terminal gets it: each CR LF of the text-mode log
-// file as LF.
-std::string as_console(const std::string &file) {
-    std::string text;
-    for (std::size_t i = 0; i < file.size(); ++i)
-        if (!(file[i] == '\r' && i + 1 < file.size() && file[i + 1] == '\n'))
-            text += file[i];
-    return text;
-}
 
 std::string without_cr(const std::string &text) {
     std::string out;
@@ -79,7 +70,7 @@ TEST_P(JournalOutput, ConsoleLinesAreTextOnlyOnTheJournalsStream) {
         EXPECT_EQ(out, without_cr(log));
     } else {
         EXPECT_NE(out.find("\n\r"), std::string::npos);
-        EXPECT_EQ(out, as_console(log));
+        EXPECT_EQ(out, osktest::from_log(log));
     }
 }
 

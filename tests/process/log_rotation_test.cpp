@@ -37,16 +37,6 @@ std::string shipped_stanza() {
     return read_file_bytes(std::string(OSK_SOURCE_DIR) + "/dist/oskavelde.logrotate");
 }
 
-// The file's text as the console got it: the file writes each line feed
-// as CR LF.
-std::string as_console(const std::string &file) {
-    std::string text;
-    for (std::size_t i = 0; i < file.size(); ++i)
-        if (!(file[i] == '\r' && i + 1 < file.size() && file[i + 1] == '\n'))
-            text += file[i];
-    return text;
-}
-
 long file_size(const std::string &path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
@@ -109,7 +99,7 @@ TEST_F(LogRotation, ShippedRulesRotateWithoutLosingOrMisplacingAMessage) {
     EXPECT_EQ(osktest::lines_with(fresh_lines, "StopService-end"), 1u) << fresh;
     EXPECT_EQ(osktest::lines_with(fresh_lines, "Detected system: "), 0u) << fresh;
     // Nothing lost, nothing twice, nothing out of order.
-    EXPECT_EQ(as_console(read_file_bytes(rotated) + fresh), agent_.out());
+    EXPECT_EQ(osktest::from_log(read_file_bytes(rotated) + fresh), agent_.out());
 }
 
 } // namespace
