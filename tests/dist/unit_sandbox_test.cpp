@@ -46,7 +46,6 @@ namespace fs = std::filesystem;
 // The user and group that stand in for the unit's.
 constexpr unsigned kNobody = 65534;
 constexpr std::uint16_t kDevice = 3;
-constexpr std::uint16_t kLowPort = 1001;
 
 // The body of the quoted text that starts at or after from, and the
 // position after it; npos when there is none. strace writes a quote in a
@@ -180,7 +179,7 @@ std::set<std::string> allowed_calls(const std::vector<std::string> &filters) {
 struct UnitSandboxCase {
     const char *name;
     bool configured;        // kervon.ini in the data directory
-    bool low_port;          // a client port below 1024
+    std::uint16_t low_port; // a client port below 1024, one per case, or 0
     bool bind_capability;   // CAP_NET_BIND_SERVICE, as the README's drop-in gives it
     bool answers;           // a client's GET_STATUS gets its answer
     int exit_code;
@@ -284,8 +283,8 @@ TEST_P(UnitSandbox, AgentRunsAsTheUnitRunsIt) {
     const std::string data = agent_.dir().file("Kervon");
     ASSERT_EQ(::chown(data.c_str(), kNobody, kNobody), 0);
     ASSERT_EQ(::chmod(data.c_str(), mode), 0);
-    if (c.low_port)
-        client_port_ = kLowPort;
+    if (c.low_port != 0)
+        client_port_ = c.low_port;
     if (c.configured) {
         agent_.write_ini(ini("", {{0, "UPS hall", "BRAXO1-VEGA3000", 5, ups_address(), "online", kDevice}}));
         const std::string ini_file = agent_.data_file("kervon.ini");
@@ -392,12 +391,14 @@ TEST_P(UnitSandbox, AgentRunsAsTheUnitRunsIt) {
             << "read of /proc beyond the agent's own process: " << path;
 }
 
+// The cases may run side by side in one network namespace, so each low
+// port is a case's own.
 INSTANTIATE_TEST_SUITE_P(
     Runs, UnitSandbox,
-    ::testing::Values(UnitSandboxCase{"PollsAndAnswersItsClients", true, false, false, true, 0},
-                      UnitSandboxCase{"LowClientPortNeedsTheCapability", true, true, false, false, 0},
-                      UnitSandboxCase{"LowClientPortWithTheDropInsCapability", true, true, true, true, 0},
-                      UnitSandboxCase{"MissingConfigurationReachesTheSystemLog", false, false, false, false, 2}),
+    ::testing::Values(UnitSandboxCase{"PollsAndAnswersItsClients", true, 0, false, true, 0},
+                      UnitSandboxCase{"LowClientPortNeedsTheCapability", true, 1001, false, false, 0},
+                      UnitSandboxCase{"LowClientPortWithTheDropInsCapability", true, 1002, true, true, 0},
+                      UnitSandboxCase{"MissingConfigurationReachesTheSystemLog", false, 0, false, false, 2}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
