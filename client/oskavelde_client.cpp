@@ -5,7 +5,8 @@
 // health check.
 //
 // Usage: oskavelde-client [-x] [-w MS] HOST PORT TYPE DEVICE [VALUE...]
-//   HOST    host name or IPv4 address of the agent
+//   HOST    host name (up to 253 characters) or IPv4 address of the agent,
+//           taken whole to its first IPv4 address; the request goes there
 //   PORT    the agent's UDP port ([Network] Port minus 4)
 //   TYPE    GET_IDENTIF, GET_STATUS, GET_DEVDATA, SET_UPSSHUTDOWN,
 //           SET_UPSCOMMAND, GET_BROWSEDATA, or any number 0 to 65535
@@ -14,8 +15,8 @@
 //           SET_UPSSHUTDOWN DELAY [REBOOT]   (REBOOT 65535, no reboot, when left out)
 //           SET_UPSCOMMAND COMMAND [DELAY]   (DELAY 0 when left out; 6 cancels)
 //   -x      also print a hex dump of every datagram
-//   -w MS   wait up to MS milliseconds for the first datagram (2000); after
-//           each datagram, wait 300 ms for a further one
+//   -w MS   wait up to MS milliseconds in all (2000); once a datagram of the
+//           agent has come, wait at most 300 ms more for a further one
 //
 // Output, on standard output, one line each unless decoded:
 //   request: TYPE=<n> (<name>) DEVICE=<n> to <host>:<port>
@@ -31,11 +32,17 @@
 //      agent answers nothing about a device that is not communicating or
 //      whose number is not configured, and nothing while it is not running
 //   2  a wrong command line: one line on standard error names the
-//      argument and why it is refused, then the usage follows
-//   3  the request could not be sent (no socket, unusable host)
-// An answer is a response datagram (RR 1) of the request's type or the
-// protocol's error response; anything else that arrives is printed but
-// does not count.
+//      argument and why it is refused, then the usage follows; a HOST
+//      that does not resolve, or is longer than a host name may be, is
+//      refused so
+//   3  the request could not be sent: one line on standard error names
+//      the request and the system's reason ("Network is unreachable")
+// Only datagrams from the address and port that the request went to are
+// printed; whatever comes from elsewhere is passed over unseen. Of those,
+// an answer is a response datagram (RR 1) of the request's type or the
+// protocol's error response; anything else is printed but does not count.
+#include <algorithm>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +66,8 @@ constexpr int kNotSent = 3;
 constexpr int kFollowUpMilliseconds = 300;
 constexpr int kPollMilliseconds = 5;
 constexpr int kReceiveRoom = 65536;
+// The longest name that DNS carries, without its optional final dot.
+constexpr std::size_t kHostNameLength = 253;
 
 int usage() {
     std::fprintf(stderr,
@@ -114,6 +123,41 @@ bool parse_type(const char *text, unsigned long *type) {
 }
 
 bool is_command(unsigned long type) { return type == SET_UPSSHUTDOWN || type == SET_UPSCOMMAND; }
+
+// A request that could not be sent: one line that names it and says why.
+int not_sent(const std::string &name, unsigned long device, const char *host, unsigned long port,
+             const char *reason) {
+    std::fprintf(stderr, "oskavelde-client: %s for device %lu could not be sent to %s:%lu: %s\n",
+                 name.c_str(), device, host, port, reason);
+    return kNotSent;
+}
+
+// The request sender is handed the host's address in dotted form, which
+// it takes as it is, never a name it would have to cut: the name is taken
+// whole to its address here, or refused. Empty when it resolves, else why
+// not.
+std::string resolve_host(const char *host, char (&dotted)[16]) {
+    std::size_t length = std::strlen(host);
+    if (length > 0 && host[length - 1] == '.')
+        --length;
+    if (length > kHostNameLength)
+        return "longer than a host name may be (253 characters)";
+    const platform::hostent *found = platform::gethostbyname(host);
+    if (found == nullptr)
+        return std::string("does not resolve to an IPv4 address (") +
+               platform::socket_error_text(platform::WSAGetLastError()) + ")";
+    platform::in_addr address{};
+    std::memcpy(&address.s_addr, found->h_addr_list[0], sizeof address.s_addr);
+    std::snprintf(dotted, sizeof dotted, "%s", platform::inet_ntoa(address));
+    return "";
+}
+
+// Whether a datagram comes from where the request went, the agent's
+// address and port: anything else is a stranger's and is passed over.
+bool from_agent(const platform::sockaddr_in &from) {
+    return from.sin_addr.s_addr == from_request.sin_addr.s_addr &&
+           from.sin_port == from_request.sin_port;
+}
 
 // Whether a datagram answers the request: a response of its type, or the
 // error response that the agent sends for a type it does not serve.
@@ -186,40 +230,47 @@ int main(int argc, char **argv) {
     put_word(payload, words[0]);
     put_word(payload + 2, words[1]);
 
+    const std::string name = protocol_decode::request_name(static_cast<std::uint16_t>(type));
     platform::WSADATA data;
-    if (platform::WSAStartup(platform::MAKEWORD(1, 1), &data) != 0) {
-        std::fprintf(stderr, "oskavelde-client: the socket layer does not start\n");
-        return kNotSent;
-    }
+    const int started = platform::WSAStartup(platform::MAKEWORD(1, 1), &data);
+    if (started != 0)
+        return not_sent(name, device, host, port, platform::socket_error_text(started));
+    char address[16] = {};
+    const std::string refused = resolve_host(host, address);
+    if (!refused.empty())
+        return refuse("HOST \"%s\": %s", host, refused.c_str());
     const platform::SOCKET s =
         platform::socket(platform::AF_INET, platform::SOCK_DGRAM, platform::IPPROTO_UDP);
-    if (s == platform::INVALID_SOCKET) {
-        std::fprintf(stderr, "oskavelde-client: no socket (error %d)\n",
-                     platform::WSAGetLastError());
-        return kNotSent;
-    }
+    if (s == platform::INVALID_SOCKET)
+        return not_sent(name, device, host, port,
+                        platform::socket_error_text(platform::WSAGetLastError()));
     platform::u_long non_blocking = 1;
     platform::ioctlsocket(s, platform::FIONBIO, &non_blocking);
 
     // The sender addresses [Network] Port + 4.
     INI.Network.Port = static_cast<std::uint16_t>((port - 4) & 0xFFFF);
-    const std::string name = protocol_decode::request_name(static_cast<std::uint16_t>(type));
     std::printf("request: TYPE=%lu (%s) DEVICE=%lu to %s:%lu\n", type, name.c_str(), device, host,
                 port);
     std::fflush(stdout);
-    if (udp_rq_send(s, static_cast<int>(type), host, static_cast<std::uint16_t>(device), payload,
-                    sizeof payload) != 0) {
-        std::fprintf(stderr, "oskavelde-client: bad host address %s\n", host);
+    const int sent = udp_rq_send(s, static_cast<int>(type), address,
+                                 static_cast<std::uint16_t>(device), payload, sizeof payload);
+    if (sent != 0) {
+        const int error = platform::WSAGetLastError();
         platform::closesocket(s);
-        return kNotSent;
+        return not_sent(name, device, host, port,
+                        sent == 2 ? platform::socket_error_text(error) : "bad host address");
     }
 
+    // One deadline for the whole wait, which no datagram moves: after a
+    // datagram of the agent, a further one is awaited for a short while,
+    // never past it.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(wait_ms);
+    Clock::time_point end = deadline;
     static std::uint8_t buffer[kReceiveRoom];
     int responses = 0;
     bool answered = false;
-    unsigned long waited = 0;
-    unsigned long limit = wait_ms;
-    while (waited < limit) {
+    while (Clock::now() < end) {
         platform::sockaddr_in from{};
         int from_length = sizeof from;
         const int got =
@@ -227,9 +278,10 @@ int main(int argc, char **argv) {
                                reinterpret_cast<platform::sockaddr *>(&from), &from_length);
         if (got < 0) {
             platform::Sleep(kPollMilliseconds);
-            waited += kPollMilliseconds;
             continue;
         }
+        if (!from_agent(from))
+            continue;
         ++responses;
         std::printf("response %d: %d bytes from %s:%u\n", responses, got,
                     platform::inet_ntoa(from.sin_addr), platform::ntohs(from.sin_port));
@@ -239,8 +291,7 @@ int main(int argc, char **argv) {
         if (hex)
             std::fputs(protocol_decode::hex_dump(buffer, length).c_str(), stdout);
         std::fflush(stdout);
-        waited = 0;
-        limit = kFollowUpMilliseconds;
+        end = std::min(deadline, Clock::now() + std::chrono::milliseconds(kFollowUpMilliseconds));
     }
     if (responses == 0)
         std::printf("no response\n");
@@ -254,8 +305,8 @@ int main(int argc, char **argv) {
         return kAnswered;
     std::fprintf(stderr,
                  "oskavelde-client: no answer from %s:%lu to %s for device %lu within %lu ms "
-                 "(the device is not communicating or not configured, or the agent is not "
-                 "running)\n",
+                 "(the device is not communicating or not configured, the agent is not "
+                 "running, or it answers from another address)\n",
                  host, port, name.c_str(), device, wait_ms);
     return kNoAnswer;
 }

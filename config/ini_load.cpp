@@ -4,6 +4,7 @@
 // different file.
 #include "config/ini_load.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 
@@ -15,16 +16,22 @@
 
 namespace {
 
+constexpr char kKervonName[] = "kervon.ini";
+
 int LoadFile(std::uint8_t file, const char *name) {
     char path[256];
-    if (!DataFilePath(name, path))
+    if (!DataFilePath(name, path)) {
+        errno = ENAMETOOLONG;
         return 1;
+    }
     return EncodeINIFile(file, path);
 }
 
 } // namespace
 
-int LoadKervonINI() { return LoadFile(INI_FILE_KERVON, "kervon.ini"); }
+bool KervonINIPath(char (&path)[256]) { return DataFilePath(kKervonName, path); }
+
+int LoadKervonINI() { return LoadFile(INI_FILE_KERVON, kKervonName); }
 int LoadJobsINI() { return LoadFile(INI_FILE_JOBS, "jobs.ini"); }
 int LoadJobsSTSINI() { return LoadFile(INI_FILE_JOBSSTS, "jobsSTS.ini"); }
 int LoadSensorINI() { return LoadFile(INI_FILE_SENSOR, "sensor.ini"); }

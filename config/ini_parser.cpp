@@ -96,6 +96,38 @@ void ParseLine(std::uint8_t file, char *line) {
     }
 }
 
+// A file saved by a Windows editor may begin with the UTF-8 byte-order
+// mark EF BB BF, which would make the first line's '[' its fourth byte and
+// lose the first section. The mark is passed over at the very start of the
+// file only. Returns how many bytes of the first line were read in looking
+// for it, now the beginning of line: none when the mark was there.
+int SkipByteOrderMark(std::FILE *f, char *line) {
+    static const unsigned char kMark[] = {0xEF, 0xBB, 0xBF};
+    int read = 0;
+    bool mark = true;
+    while (mark && read < 3) {
+        const int c = std::fgetc(f);
+        if (c == EOF)
+            return read; // a file shorter than the mark has none
+        line[read] = static_cast<char>(c);
+        mark = c == kMark[read];
+        ++read;
+    }
+    if (!mark)
+        return read;
+    std::memset(line, 0, 3);
+    return 0;
+}
+
+// The next piece of a line, as one read of at most kLineRead characters
+// would give it, the first `begun` of which are already in line. False
+// at the end of the file (a failed read counts as the end).
+bool ReadLine(std::FILE *f, char *line, int begun) {
+    if (begun > 0 && line[begun - 1] == '\n')
+        return true;
+    return std::fgets(line + begun, kLineRead + 1 - begun, f) != nullptr || begun > 0;
+}
+
 } // namespace
 
 int EncodeINIFile(std::uint8_t file, const char *path) {
@@ -106,12 +138,12 @@ int EncodeINIFile(std::uint8_t file, const char *path) {
         return 1;
     actual_section = kNoSection;
     char line[kLineBuffer];
-    for (;;) {
-        std::memset(line, 0, sizeof line);
-        // A failed read is taken as the end of the file.
-        if (std::fgets(line, kLineRead + 1, f) == nullptr)
-            break;
+    std::memset(line, 0, sizeof line);
+    int begun = SkipByteOrderMark(f, line);
+    while (ReadLine(f, line, begun)) {
         ParseLine(file, line);
+        std::memset(line, 0, sizeof line);
+        begun = 0;
     }
     std::fclose(f);
     return 0;

@@ -12,6 +12,8 @@ extern std::uint8_t actual_section;
 extern const char *p_s;
 
 // Parses the file at `path` as file number `file`. Returns 1 when it cannot
-// be opened (nothing else happens), 0 once it has been read to its end.
+// be opened (nothing else happens; errno says why, and what is not a
+// regular file counts as not opened), 0 once it has been read to its end.
+// A UTF-8 byte-order mark at the very start of the file is passed over.
 // Anything the file holds that the tables do not name is passed over.
 int EncodeINIFile(std::uint8_t file, const char *path);

@@ -82,6 +82,34 @@ thread_local HostStorage t_host;
 
 thread_local char t_ntoa[16];
 
+thread_local char t_error_text[128];
+
+// The look-up codes of the layer and the resolver's failures they stand for.
+struct LookUpFailure {
+    int resolver;
+    int code;
+};
+constexpr LookUpFailure kLookUpFailures[] = {
+    {EAI_NONAME, WSAHOST_NOT_FOUND},
+    {EAI_AGAIN, WSATRY_AGAIN},
+    {EAI_FAIL, WSANO_RECOVERY},
+    {EAI_NODATA, WSANO_DATA},
+};
+
+// The socket error of a failed getaddrinfo.
+int look_up_error(int status) {
+    if (status == EAI_SYSTEM)
+        return errno;
+    if (status == EAI_MEMORY)
+        return ENOMEM;
+    if (status == EAI_ADDRFAMILY)
+        return WSANO_DATA;
+    for (const LookUpFailure &f : kLookUpFailures)
+        if (f.resolver == status)
+            return f.code;
+    return WSANO_RECOVERY;
+}
+
 // The system's form of an AF_INET address of the layer; false for another
 // family or a short length.
 bool to_system(const sockaddr *address, int length, ::sockaddr_in *out) {
@@ -135,6 +163,19 @@ int WSACleanup() {
 int WSAGetLastError() { return t_socket_error; }
 
 void WSASetLastError(int error) { t_socket_error = error; }
+
+const char *socket_error_text(int error) {
+    for (const LookUpFailure &f : kLookUpFailures)
+        if (f.code == error)
+            return ::gai_strerror(f.resolver);
+    if (error == WSAVERNOTSUPPORTED)
+        return "The socket layer does not offer the version asked for";
+    if (error == WSANOTINITIALISED)
+        return "The socket layer has not been started";
+    // The GNU strerror_r, which may hand back a text of its own instead of
+    // filling the buffer.
+    return ::strerror_r(error, t_error_text, sizeof t_error_text);
+}
 
 SOCKET socket(int family, int type, int protocol) {
     if (g_startups.load() <= 0) {
@@ -313,7 +354,7 @@ hostent *gethostbyname(const char *name) {
     addrinfo *found = nullptr;
     const int status = ::getaddrinfo(name, nullptr, &hints, &found);
     if (status != 0) {
-        fail_with(status == EAI_SYSTEM ? errno : ENOENT);
+        fail_with(look_up_error(status));
         return nullptr;
     }
     HostStorage &host = t_host;
@@ -333,7 +374,7 @@ hostent *gethostbyname(const char *name) {
     }
     ::freeaddrinfo(found);
     if (count == 0) {
-        fail_with(ENOENT);
+        fail_with(WSANO_DATA);
         return nullptr;
     }
     host.entry.h_name = host.name;

@@ -40,10 +40,15 @@ constexpr long FIONREAD = 0x4004667F;
 constexpr int SOL_SOCKET = 0xFFFF;
 constexpr int SO_BROADCAST = 0x0020;
 
-// Results of WSAStartup that have no errno counterpart; every other error
-// that WSAGetLastError reports is the errno value of the failed call.
+// Results of WSAStartup and of host-name look-ups that have no errno
+// counterpart; every other error that WSAGetLastError reports is the errno
+// value of the failed call.
 constexpr int WSAVERNOTSUPPORTED = 10092;
 constexpr int WSANOTINITIALISED = 10093;
+constexpr int WSAHOST_NOT_FOUND = 11001; // no such name
+constexpr int WSATRY_AGAIN = 11002;      // the resolver could not be asked now
+constexpr int WSANO_RECOVERY = 11003;    // the resolver failed for good
+constexpr int WSANO_DATA = 11004;        // the name is known but has no IPv4 address
 
 constexpr WORD MAKEWORD(BYTE low, BYTE high) {
     return static_cast<WORD>(low | (static_cast<WORD>(high) << 8));
@@ -116,6 +121,13 @@ int WSACleanup();
 int WSAGetLastError();
 void WSASetLastError(int error);
 
+// The system's text for an error code of WSAGetLastError ("Network is
+// unreachable", "Name or service not known"), in a buffer of the calling
+// thread that the next call overwrites; never null. Not a Winsock call:
+// Windows gives these texts through FormatMessage, whose codes differ from
+// the errno values that this layer reports.
+const char *socket_error_text(int error);
+
 // An IPv4 socket (AF_INET with SOCK_DGRAM or SOCK_STREAM). INVALID_SOCKET
 // when it cannot be made, also before WSAStartup. The value is never 0,
 // since the callers take 0 for "no socket".
@@ -166,10 +178,12 @@ char *inet_ntoa(in_addr address);
 // when it does not fit with its terminator into length bytes.
 int gethostname(char *name, int length);
 
-// The IPv4 addresses of a host name (at most 8 of them), or null (errno
-// set) when the name is null, longer than 255 characters or not known.
-// The entry is the calling thread's own and is overwritten by its next
-// call.
+// The IPv4 addresses of a host name or of an address text (at most 8 of
+// them), or null when the name is null (EFAULT), longer than 255
+// characters (ENAMETOOLONG) or cannot be resolved (WSAHOST_NOT_FOUND,
+// WSATRY_AGAIN, WSANO_RECOVERY, WSANO_DATA, or the errno value of a failed
+// system call). The entry is the calling thread's own and is overwritten
+// by its next call.
 hostent *gethostbyname(const char *name);
 
 } // namespace platform

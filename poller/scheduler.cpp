@@ -12,6 +12,7 @@
 #include "poller/scheduler_clock.h"
 #include "poller/scheduler_field_text.h"
 #include "poller/snmp_poll.h"
+#include "poller/status_eval.h"
 #include "poller/timer_thread.h"
 #include "server/comm_log.h"
 #include "shared/debug_log.h"
@@ -49,24 +50,35 @@ void log_poll_line(const char *kind, std::uint16_t slot, const TDevice &record) 
 
 // Counts a missed response when the last one (or the last counted miss)
 // lies 5 s or more back; at the limit the slot loses its communication
-// flag instead. True when the slot is due for a poll.
-bool examine(std::uint16_t slot) {
+// flag instead, and its browse record shows the loss. True when the slot
+// is due for a poll.
+//
+// Both decisions are taken on the tick count, not on the system clock
+// that LastRequest and LastResponse keep: a clock set back would hold
+// every slot unpolled, and its loss unseen, until the clock passed the
+// last request again; one set forward would count misses that no time
+// made. The record's times stay the system clock's, for clients.
+bool examine(std::uint16_t slot, std::int64_t ticks) {
     TDevice work;
     std::memcpy(&work, SM_DEV[slot], sizeof work);
-    if (real_time - work.LastResponse >= kMissedAfter && work.LastRequest != 0) {
+    if (ticks - work.ResponseTicks >= kMissedAfter && work.LastRequest != 0) {
         work.LastResponse = real_time;
+        work.ResponseTicks = ticks;
         if (work.ErrorCount >= kMissedLimit) {
             printfc("\nERROR PACKET MAX");
+            show_comm_lost(work);
             device_publish_ready(slot, work, 0);
         } else {
             ++work.ErrorCount;
             device_publish(slot, work);
         }
     }
-    return real_time - work.LastRequest >= kDueAfter;
+    return work.LastRequest == 0 || ticks - work.RequestTicks >= kDueAfter;
 }
 
-void poll(std::uint16_t slot) {
+// The times recorded for the poll are those taken at the examination,
+// before it.
+void poll(std::uint16_t slot, std::int64_t ticks) {
     if (k_monitor1 >= 2)
         log_poll_line("RQ", slot, *SM_DEV[slot]);
     // The poll publishes the record while it runs, so it gets its own copy
@@ -79,11 +91,13 @@ void poll(std::uint16_t slot) {
     const bool answered = result != 2;
     if (answered) {
         work.LastResponse = real_time;
+        work.ResponseTicks = ticks;
         work.ErrorCount = 0;
     } else {
         ++work.ErrorCount; // 8 bits: wraps from 255 to 0
     }
     work.LastRequest = real_time;
+    work.RequestTicks = ticks;
     device_publish(slot, work);
     if (answered)
         log_poll_line("RESP", slot, work);
@@ -96,6 +110,7 @@ std::uint8_t TimerProcessing() {
         return 1;
     poll_busy = 1;
     std::uint16_t slot = tcpip_dev_index;
+    std::int64_t ticks = 0;
     if (stop_signalled()) {
         poll_busy = 0;
         return 0;
@@ -105,7 +120,8 @@ std::uint8_t TimerProcessing() {
         slot = slot >= kLastSlot ? 0 : static_cast<std::uint16_t>(slot + 1);
         if (is_snmp_slot(SM_DEV[slot])) {
             real_time = poll_clock_now();
-            if (examine(slot))
+            ticks = poll_ticks_now();
+            if (examine(slot, ticks))
                 break;
         }
         if (stop_signalled()) {
@@ -113,7 +129,7 @@ std::uint8_t TimerProcessing() {
             return 0;
         }
     }
-    poll(slot);
+    poll(slot, ticks);
     tcpip_dev_index = slot;
     poll_busy = 0;
     return 1;

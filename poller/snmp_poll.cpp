@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "poller/alarm_walk_oid.h"
 #include "poller/status_eval.h"
 #include "poller/ups_command.h"
 #include "poller/ups_mib.h"
@@ -31,20 +32,11 @@ void snmp_close() { Snmp::socket_cleanup(); }
 
 namespace {
 
-// The description column of the alarm table: the prefix the walk expects
-// its answers under, and the base of the row it reads when an agent
-// answers with another column.
-const char OidDescrAlarm[1][32] = {"1.3.6.1.2.1.33.1.6.2.1.2"};
-constexpr std::size_t descr_prefix_len = 24;
-
 // The alarm table (upsAlarmTable) by its arcs: the walk decodes no answer
 // from outside it.
 constexpr unsigned long alarm_table_arcs[] = {1, 3, 6, 1, 2, 1, 33, 1, 6, 2};
 constexpr unsigned long alarm_table_len = sizeof alarm_table_arcs / sizeof alarm_table_arcs[0];
 
-// The walk's current OID: room for every OID the SNMP layer carries, so
-// that each step starts from the whole OID of the answer before it.
-constexpr std::size_t oid_text_size = Oid::k_max_printable;
 // The address text of a slot and a community of [UPS_nn].
 constexpr std::size_t address_text_size = 20;
 constexpr std::size_t community_size = sizeof(TIniUps::SNMPGetComm);
@@ -98,22 +90,10 @@ int send_request(PollCall &p, Request kind, const char *oid_text, Vb &answer) {
     return status;
 }
 
-// Makes the dotted text the walk's current OID. False, with the current
-// OID unchanged, for a text too long to hold whole: a cut OID would lie
-// before the answer it came from, so that every further GET-NEXT would
-// bring back the same row.
-bool take_position(char (&current)[oid_text_size], const char *text) {
-    const void *end = std::memchr(text, '\0', sizeof current);
-    if (end == nullptr)
-        return false;
-    std::memcpy(current, text, static_cast<std::size_t>(static_cast<const char *>(end) - text) + 1);
-    return true;
-}
-
-bool take_answer_position(char (&current)[oid_text_size], const Vb &answer) {
+bool take_answer_position(char (&current)[alarm_oid_text_size], const Vb &answer) {
     Oid name;
     answer.get_oid(name);
-    return take_position(current, name.get_printable());
+    return alarm_walk_position(current, name.get_printable());
 }
 
 // Whether the answer of a GET-NEXT continues the walk: its OID lies inside
@@ -145,6 +125,18 @@ void trace_answer(const Vb &answer) {
 
 void store(PollCall &p, std::uint8_t row, const char *value) {
     analyze_datasnmp(p.record, p.state, row, value, p.commlost);
+}
+
+// Stores the answer under the row when it holds a value; false when it does
+// not. One without a value (NULL, or an exception) says nothing of the
+// object, and its empty text would be stored as 0: a UPS on battery whose
+// upsOutputSource alone came back so would be shown in standby. Such an
+// answer is taken as an error answer, so the row keeps what it held.
+bool store_answer(PollCall &p, std::uint8_t row, const Vb &answer) {
+    if (!holds_value(answer))
+        return false;
+    store(p, row, answer.get_printable_value());
+    return true;
 }
 
 void check_exception(PollCall &p, const Vb &answer) {
@@ -183,7 +175,7 @@ void alarm_walk(PollCall &p, const char *count_text) {
 
     // Without a place to go on from, the further steps could only ask the
     // same row again: the walk ends where a step has none.
-    char current[oid_text_size];
+    char current[alarm_oid_text_size];
     Vb first;
     int status = send_request(p, Request::get_next, OidRequest[row_alarms_present], first);
     if (status != SNMP_CLASS_SUCCESS) {
@@ -195,8 +187,8 @@ void alarm_walk(PollCall &p, const char *count_text) {
         return;
     Oid first_name;
     first.get_oid(first_name);
-    if (std::strncmp(first_name.get_printable(), OidDescrAlarm[0], descr_prefix_len) == 0) {
-        store(p, row_alarms_present, first.get_printable_value());
+    if (alarm_descr_answer(first_name.get_printable())) {
+        store_answer(p, row_alarms_present, first);
         if (!take_answer_position(current, first))
             return;
     } else {
@@ -206,18 +198,16 @@ void alarm_walk(PollCall &p, const char *count_text) {
         // row's; it names no row at all, and the walk has no place to go on
         // from. One that is no OID (an index that is no number) is asked
         // for all the same: each further step then fails and says so.
-        char descr_oid[oid_text_size];
-        const int length = std::snprintf(descr_oid, sizeof descr_oid, "%s.%s", OidDescrAlarm[0],
-                                         first.get_printable_value());
-        const bool whole = length > 0 && static_cast<std::size_t>(length) < sizeof descr_oid;
+        char descr_oid[alarm_oid_text_size];
+        const bool whole = alarm_descr_oid(descr_oid, first.get_printable_value());
         Vb descr;
         if (whole && send_request(p, Request::get, descr_oid, descr) == SNMP_CLASS_SUCCESS) {
             trace_answer(descr);
-            store(p, row_alarms_present, descr.get_printable_value());
+            store_answer(p, row_alarms_present, descr);
         } else {
             store(p, row_alarms_present, "");
         }
-        if (!whole || !take_position(current, descr_oid))
+        if (!whole || !alarm_walk_position(current, descr_oid))
             return;
     }
 
@@ -233,7 +223,8 @@ void alarm_walk(PollCall &p, const char *count_text) {
         trace_answer(answer);
         if (!walk_answer_in_table(answer))
             return;
-        store(p, row_alarms_present, answer.get_printable_value());
+        if (!store_answer(p, row_alarms_present, answer))
+            p.result = 1;
         check_exception(p, answer);
         if (!take_answer_position(current, answer))
             return;
@@ -245,19 +236,32 @@ void alarm_walk(PollCall &p, const char *count_text) {
 bool poll_row(PollCall &p, std::uint8_t row) {
     Vb answer;
     const int status = send_request(p, Request::get, OidRequest[row], answer);
+    // These models leave objects out of their agent: what they lack reads
+    // as empty, and an error answer is no error.
+    const bool ptolve = std::strncmp(p.record.UpsModel, "P.TOLVE", 7) == 0;
     if (status == SNMP_CLASS_SUCCESS) {
-        p.valued = p.valued || holds_value(answer);
         trace_answer(answer);
-        if (row == row_alarms_present)
-            alarm_walk(p, answer.get_printable_value());
-        else
-            store(p, row, answer.get_printable_value());
+        if (holds_value(answer)) {
+            p.valued = true;
+            if (row == row_alarms_present)
+                alarm_walk(p, answer.get_printable_value());
+            else
+                store(p, row, answer.get_printable_value());
+        } else if (ptolve) {
+            store(p, row, "");
+        } else {
+            // An error answer for the row (see store_answer): nothing is
+            // stored, and upsAlarmsPresent walks and clears no alarm.
+            p.result = 1;
+        }
         check_exception(p, answer);
         return true;
     }
-    // These models leave objects out of their agent: what they lack reads
-    // as empty, and a failure is no error.
-    if (std::strncmp(p.record.UpsModel, "P.TOLVE", 7) == 0) {
+    // A time-out is not passed over for these models either: a UPS that no
+    // longer answers would stay communicating, its rows drifting to empty
+    // values, and each row would wait out its time-out, holding up the
+    // other UPSes and a stop for a minute and more.
+    if (ptolve && !timed_out(status)) {
         store(p, row, "");
         return true;
     }
@@ -343,15 +347,21 @@ std::uint8_t snmp_rq_send(std::uint8_t, const char *address_text, std::uint16_t 
     // communication otherwise: every row answered with an error, or
     // without error but with NULL or an exception in place of the value
     // (an agent that does not know the UPS-MIB, or whose UPS has gone)
-    // tells nothing about the UPS. Its rows are stored as they came, but
-    // the old status must not be served as fresh, nor a record of empty
-    // values as a UPS in standby.
+    // tells nothing about the UPS. Its rows keep what they held (those of a
+    // "P.TOLVE" model are read as empty), but the old status must not be
+    // served as fresh, nor a record of empty values as a UPS in standby.
     if (!p.valued)
         p.result = 2;
     else if (!timeout)
         prepocet_Braxo_stat(record);
     const bool lost = timeout || !p.valued || p.commlost != 0;
     printfc(lost ? "\nComm lost recognized" : "\nComm established recognized");
+    // A lost UPS is browsed with the loss in place of a status it may no
+    // longer have. The poll that establishes communication again evaluates
+    // the status anew and publishes it together with the flag that opens
+    // the UPS to status requests, so no status answer carries the loss.
+    if (lost)
+        show_comm_lost(record);
     device_publish_ready(slot, record, lost ? 0 : 1);
 
     ups_command_send(snmp, agent, read_community, write_community, address, p.result, slot);

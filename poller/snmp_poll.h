@@ -6,10 +6,11 @@
 #include <cstdint>
 
 // Polls the UPS at the address text (at most 20 characters are read) for
-// the device slot. 0 poll done, 1 done with SNMP errors, a failed command
-// SET or an exception value, 2 no answer (bad address, no session, a
-// time-out, or no row answered without an error). The first argument is
-// not read.
+// the device slot. 0 poll done, 1 done with SNMP errors, an answer
+// without a value or a failed command SET, 2 no answer (bad address, no
+// session, a time-out, or no row brought a value). A poll that ends with
+// communication lost leaves "Communication is lost !" as the record's
+// status text. The first argument is not read.
 std::uint8_t snmp_rq_send(std::uint8_t unused, const char *address, std::uint16_t slot);
 
 // Start and end of the SNMP library's socket use, for callers outside the

@@ -1,9 +1,12 @@
-// Status evaluation of one device record after a poll.
+// Status evaluation of one device record after a poll, and the status
+// text of a UPS whose communication is lost.
 #include "poller/status_eval.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+
+#include "shared/text_field.h"
 
 void prepocet_Braxo_stat(TDevice &record) {
     // Each later condition that holds replaces the text while the flag bits
@@ -59,3 +62,5 @@ void prepocet_Braxo_stat(TDevice &record) {
     record.BitFlags[2] = (w >> 1) & 1;
     record.BitFlags[5] = w & 1;
 }
+
+void show_comm_lost(TDevice &record) { fill_text_field(record.StatusText, "Communication is lost !"); }

@@ -17,6 +17,7 @@
 #include "poller/scheduler.h"
 #include "poller/scheduler_clock.h"
 #include "poller/scheduler_field_text.h"
+#include "poller/status_eval.h"
 #include "runtime/worker_threads.h"
 #include "server/agent_port.h"
 #include "shared/allocation.h"
@@ -93,7 +94,7 @@ void mark_port_failure() {
             continue;
         record->CS = 255;
         std::strncpy(record->CommText, "! General error !", sizeof record->CommText);
-        std::strncpy(record->StatusText, "Communication is lost !", sizeof record->StatusText);
+        show_comm_lost(*record);
         record->DataCS = record->CS;
         std::memcpy(record->DataStatusText, record->StatusText, sizeof record->DataStatusText);
         std::memcpy(record->DataCommText, record->CommText, sizeof record->DataCommText);

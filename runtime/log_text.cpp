@@ -8,11 +8,12 @@ const char *log_visible_text(char *to, std::size_t size, const char *text) {
     std::size_t used = 0;
     for (const char *at = text; at != nullptr && *at != '\0'; ++at) {
         const auto byte = static_cast<unsigned char>(*at);
-        const bool control = byte < 0x20 || byte == 0x7F;
-        const std::size_t width = control ? 4 : 1;
+        const bool escaped =
+            byte < 0x20 || byte == 0x7F || (byte >= 0x80 && byte <= 0x9F) || byte == '\\';
+        const std::size_t width = escaped ? 4 : 1;
         if (size - 1 - used < width)
             break;
-        if (control) {
+        if (escaped) {
             to[used++] = '\\';
             to[used++] = 'x';
             to[used++] = hex[byte >> 4];

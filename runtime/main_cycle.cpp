@@ -1,7 +1,9 @@
 // StartServiceA and the directories it fixes before anything else runs.
 #include "runtime/main_cycle.h"
 
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,6 +12,7 @@
 #include "platform/console_control.h"
 #include "platform/crt/runtime_signal.h"
 #include "platform/crt/start_up.h"
+#include "platform/crt/text_file.h"
 #include "platform/environment.h"
 #include "platform/message_queue.h"
 #include "platform/process.h"
@@ -23,6 +26,7 @@
 #include "shared/debug_log.h"
 #include "shared/directories.h"
 #include "shared/ini_record.h"
+#include "shared/log_text.h"
 
 platform::DWORD MainId = 0;
 std::atomic<std::int32_t> was_term_signal{0};
@@ -37,11 +41,38 @@ constexpr char kKervon[] = "/Kervon/";
 // abort.
 constexpr int kCaughtSignals[] = {SIGINT, SIGILL, SIGFPE, SIGSEGV, SIGTERM, SIGABRT};
 
+// The settled message names neither the file nor the reason, and a wrong
+// ALLUSERSPROFILE is the most common mistake: one line more, on standard
+// error and in the debug log (when file output is on), gives the path that
+// was tried and the system's reason. The path comes from the environment
+// and is shown as the logs show outside text, so the line stays one line.
+void report_unopened_kervon(int reason) {
+    char path[256];
+    char line[1280];
+    if (!KervonINIPath(path)) {
+        std::snprintf(line, sizeof line,
+                      "Cannot open kervon.ini: its path in the data directory would be longer "
+                      "than 255 characters");
+    } else {
+        char shown[sizeof path * 4];
+        std::snprintf(line, sizeof line, "Cannot open %s: %s",
+                      log_visible_text(shown, sizeof shown, path),
+                      platform::open_failure_text(reason));
+    }
+    char error_line[sizeof line + 1];
+    std::snprintf(error_line, sizeof error_line, "%s\n", line);
+    std::fputs(error_line, stderr);
+    char log_line[sizeof line + 1];
+    std::snprintf(log_line, sizeof log_line, "\n%s", line);
+    printfc(log_line);
+}
+
 // In a service run the stop request reaches this very service, whose
 // handler runs the stop routine and reports it stopped before the request
 // returns.
-void load_failed() {
+void load_failed(int reason) {
     MessageBoxWin("Cannot open initialization file!", "Error", 16);
+    report_unopened_kervon(reason);
     FreeLibraryWts();
     CmdStopService();
     std::exit(2);
@@ -111,7 +142,7 @@ void StartServiceA() {
     SetProgramDir(platform::Argument(0));
     SetAllUserDir();
     if (LoadINI() != 0)
-        load_failed();
+        load_failed(errno);
 
     if (bDebug != 0 && start_app != 0)
         platform::AllocConsole();

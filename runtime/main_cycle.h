@@ -19,8 +19,9 @@ extern std::atomic<std::int32_t> was_term_signal;
 
 // Runs once per process and returns when the quit message has arrived.
 // When the main configuration file cannot be opened it shows the message
-// box, unloads the terminal services and ends the process with exit
-// code 2.
+// box, writes the path tried and the reason beside it, unloads the
+// terminal services, asks the installed service to stop and ends the
+// process with exit code 2.
 void StartServiceA();
 
 // The directory part of argument 0 with its trailing '/', or empty when

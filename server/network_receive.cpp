@@ -133,18 +133,19 @@ int udp_rs_send(int socket) {
     return 0;
 }
 
-void send_datagram(int socket, const std::uint8_t *data, int length, const sockaddr_in &to,
-                   const char *address_text) {
+int send_datagram(int socket, const std::uint8_t *data, int length, const sockaddr_in &to,
+                  const char *address_text) {
     if (k_monitor1 >= 3) {
         net_log("sent %d bytes to %s: \n", length, address_text);
         dump_datagram(data, length, DUMP_SENT);
     }
     if (sendto(socket, reinterpret_cast<const char *>(data), length, 0,
-               reinterpret_cast<const sockaddr *>(&to), sizeof to) == SOCKET_ERROR) {
-        const int error = WSAGetLastError();
-        if (k_monitor1 >= 4)
-            net_print(" Function: sendto Error: %u ", static_cast<unsigned>(error));
-    }
+               reinterpret_cast<const sockaddr *>(&to), sizeof to) != SOCKET_ERROR)
+        return 0;
+    const int error = WSAGetLastError();
+    if (k_monitor1 >= 4)
+        net_print(" Function: sendto Error: %u ", static_cast<unsigned>(error));
+    return error;
 }
 
 void NetworkComm() {

@@ -45,7 +45,9 @@ int udp_receive(int socket, std::uint8_t *unused);
 int udp_rs_send(int socket);
 
 // Sends a datagram with its trace: from k_monitor1 3 on the "sent" line
-// and the dump, from 4 on a failed send with its error code. The failure
-// is not reported to the caller: the datagram is lost as UDP loses it.
-void send_datagram(int socket, const std::uint8_t *data, int length,
-                   const platform::sockaddr_in &to, const char *address_text);
+// and the dump, from 4 on a failed send with its error code. 0 sent, else
+// the error code of the failed send (also left as WSAGetLastError); the
+// agent's responses pass over it, a lost response being lost as UDP loses
+// it, while the client's request sender reports it.
+int send_datagram(int socket, const std::uint8_t *data, int length,
+                  const platform::sockaddr_in &to, const char *address_text);

@@ -29,7 +29,10 @@ int udp_rq_send(int socket, int type, const char *host, std::uint16_t device,
                 const std::uint8_t *payload, std::uint16_t payload_length) {
     if (socket == 0)
         return 9;
+    // A longer host is refused below, never cut: the cut text names
+    // another host, or another address, than the caller's.
     char host_text[kHostChars + 1] = {};
+    const bool host_fits = host == nullptr || ::strnlen(host, kHostChars + 1) <= kHostChars;
     if (host != nullptr)
         std::memcpy(host_text, host, ::strnlen(host, kHostChars));
 
@@ -57,9 +60,9 @@ int udp_rq_send(int socket, int type, const char *host, std::uint16_t device,
 
     const char *destination = host_text;
     in_addr found{};
-    if (look_up_host(host_text, &found))
+    if (host_fits && look_up_host(host_text, &found))
         destination = inet_ntoa_custom(found);
-    const platform::u_long address = inet_addr(destination);
+    const platform::u_long address = host_fits ? inet_addr(destination) : INADDR_NONE;
     if (address == INADDR_NONE) {
         if (k_monitor1 >= 2 || k_errorlog != 0)
             net_log("ERROR  : Bad request IP address [%s]", destination);
@@ -75,6 +78,5 @@ int udp_rq_send(int socket, int type, const char *host, std::uint16_t device,
     if (k_monitor1 >= 2)
         net_log("UDP  : Send REQUEST packet type %u to [%s] ... OK ", static_cast<unsigned>(type),
                 address_text);
-    send_datagram(socket, out_packet1, out_length1, from_request, address_text);
-    return 0;
+    return send_datagram(socket, out_packet1, out_length1, from_request, address_text) == 0 ? 0 : 2;
 }

@@ -76,7 +76,7 @@ struct TDevice {
     char DataCommText[30];             // copy of CommText
     std::uint32_t DataResponseTime;    // low 32 bits of LastResponse
     char DataAuxText[30];              // copy of AuxText
-    char DataStatusText[30];           // copy of StatusText
+    char DataStatusText[30];           // StatusText as the last evaluation (or a port failure) wrote it
     std::uint8_t Reserved096[154];
     std::uint16_t InputVoltage[3];     // V, input lines 1 to 3
     std::uint16_t InputCurrent[3];     // 0.1 A, input lines 1 to 3
@@ -150,6 +150,9 @@ struct TDevice {
     std::int64_t LastRequest;          // seconds since 1970, 0 = never polled
     std::int64_t LastResponse;
     char AuxText[30];
+    // The status worked out by the last poll that got values; "Communication
+    // is lost !" once a poll has lost the UPS (or the client port failed),
+    // until a poll establishes communication again.
     char StatusText[30];
     std::uint8_t StatusFlags; // status_* bits, for clients
     std::uint16_t UpsShutdownDelay;
@@ -165,6 +168,13 @@ struct TDevice {
     char PRTK[20];                     // model code
     std::uint8_t IdentExtra[14];
     std::uint8_t IdentLabel[30];
+    // The scheduler's own readings of the last request and of the last
+    // response (or counted miss), in whole seconds of a clock that never
+    // goes back: it decides on them when the slot is due and when a
+    // response is missed, so that a step of the system clock disturbs
+    // neither. LastRequest and LastResponse keep the system clock's time.
+    std::int64_t RequestTicks;
+    std::int64_t ResponseTicks;
 };
 
 // The device data block is the client's wire format: every offset below is

@@ -1,6 +1,7 @@
 // Text-mode streams on top of stdio: a cookie stream over the binary file
-// translates line ends on the way in and out. The open that does not
-// follow a link goes through open(2) with O_NOFOLLOW and fdopen.
+// translates line ends on the way in and out. Both opens go through
+// open(2), fstat and fdopen, the one that does not follow a link with
+// O_NOFOLLOW.
 #include "platform/crt/text_file.h"
 
 #include <cerrno>
@@ -79,22 +80,37 @@ int open_flags(const std::string &mode) {
     }
 }
 
-// The descriptor of the file at path, opened without going through a link
-// and refused unless it is a regular file with no other name: a symbolic
-// link, a hard link to another file, a FIFO or a device in the file's
-// place would carry the writes elsewhere, or block them. The file is
-// truncated, where the mode asks for it, only once it has passed.
-int open_own_file(const char *path, int flags) {
-    const int fd = ::open(path, (flags & ~O_TRUNC) | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0666);
+// The descriptor of the file at path, refused unless it is a regular file.
+// The open never waits: a FIFO would hold it until a writer or reader
+// came, and what is not a regular file (a FIFO, a device such as
+// /dev/zero, a socket, a directory) is judged by fstat on the opened
+// descriptor, so that nothing can be swapped in between a look and the
+// open. Without follow a symbolic link in the file's place is not gone
+// through, and a hard link to another file is refused as well: either
+// would carry the writes elsewhere. The file is truncated, where the mode
+// asks for it, only once it has passed.
+int open_regular_file(const char *path, int flags, bool follow) {
+    int open_flags = (flags & ~O_TRUNC) | O_CLOEXEC | O_NONBLOCK;
+    if (!follow)
+        open_flags |= O_NOFOLLOW;
+    const int fd = ::open(path, open_flags, 0666);
     if (fd < 0)
         return -1;
     struct stat st {};
     int err = 0;
     if (::fstat(fd, &st) != 0)
         err = errno;
-    else if (!S_ISREG(st.st_mode) || st.st_nlink > 1)
+    else if (S_ISDIR(st.st_mode))
+        err = EISDIR;
+    else if (!S_ISREG(st.st_mode))
+        err = follow ? ENXIO : ELOOP;
+    else if (!follow && st.st_nlink > 1)
         err = ELOOP;
-    else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+    // A read-only descriptor stays non-blocking: a regular file never
+    // waits, and a kernel interface that would (as /proc/kmsg does) then
+    // reads as ended instead of holding the agent.
+    else if ((flags & O_ACCMODE) != O_RDONLY &&
+             ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
         err = errno;
     else if ((flags & O_TRUNC) != 0 && ::ftruncate(fd, 0) != 0)
         err = errno;
@@ -108,14 +124,12 @@ int open_own_file(const char *path, int flags) {
 
 // The binary stream under the file, through a link or not.
 std::FILE *open_raw(const char *path, const std::string &mode, bool follow) {
-    if (follow)
-        return std::fopen(path, mode.c_str());
     const int flags = open_flags(mode);
     if (flags < 0) {
         errno = EINVAL;
         return nullptr;
     }
-    const int fd = open_own_file(path, flags);
+    const int fd = open_regular_file(path, flags, follow);
     if (fd < 0)
         return nullptr;
     std::FILE *raw = ::fdopen(fd, mode.c_str());
@@ -130,13 +144,6 @@ std::FILE *open_raw(const char *path, const std::string &mode, bool follow) {
 std::FILE *open_stream(const char *path, const char *mode, bool follow) {
     if (path == nullptr || mode == nullptr) {
         errno = EINVAL;
-        return nullptr;
-    }
-    // A directory opens for reading on Linux and only the reads fail; the
-    // run-time this stands in for refuses it at the open.
-    struct stat st {};
-    if ((follow ? ::stat(path, &st) : ::lstat(path, &st)) == 0 && S_ISDIR(st.st_mode)) {
-        errno = EISDIR;
         return nullptr;
     }
     std::string raw_mode;
@@ -170,5 +177,17 @@ std::FILE *open_stream(const char *path, const char *mode, bool follow) {
 std::FILE *fopen(const char *path, const char *mode) { return open_stream(path, mode, true); }
 
 std::FILE *fopen_nofollow(const char *path, const char *mode) { return open_stream(path, mode, false); }
+
+const char *open_failure_text(int err) {
+    // The open gives ENXIO for what is not a regular file; so does the
+    // system itself, for a socket, a device without a driver and a FIFO
+    // without a reader, and "No such device or address" would send an
+    // operator looking for a device.
+    if (err == ENXIO)
+        return "not a regular file";
+    // The system's text without strerror's shared buffer.
+    const char *text = ::strerrordesc_np(err);
+    return text != nullptr ? text : "unknown error";
+}
 
 } // namespace platform

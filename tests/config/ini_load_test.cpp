@@ -1,17 +1,16 @@
 // Configuration loading from a real data directory: the order of the
-// files, the missing main file and missing optional files, the data
-// directory that the version code selects, and paths too long to open.
+// files, the missing main file and missing optional files, what is not a
+// regular file in a file's place, byte-order marks, the data directory
+// that the version code selects, and paths too long to open.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <sys/inotify.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "config/ini_load.h"
@@ -20,6 +19,7 @@
 #include "platform/version.h"
 #include "shared/directories.h"
 #include "shared/ini_record.h"
+#include "tests/support/special_files.h"
 
 namespace {
 
@@ -63,39 +63,28 @@ class LoadTest : public IniTest {
     }
 };
 
-// Each file is a FIFO, so the loader's open waits until this side serves
-// it; the order in which they are served is the order of opening.
+// The order in which the loader opens the files, as inotify reports the
+// opens in the data directory.
 TEST_F(LoadTest, ReadsTheFilesInOrder) {
-    for (const std::string &name : kLoadOrder)
-        ASSERT_EQ(mkfifo((tmp_.path() / name).c_str(), 0600), 0) << name;
-    std::atomic<bool> done{false};
-    std::vector<std::string> served;
-    std::thread feeder([&] {
-        std::vector<std::string> waiting = kLoadOrder;
-        while (!done && !waiting.empty()) {
-            for (auto it = waiting.begin(); it != waiting.end();) {
-                const std::string path = (tmp_.path() / *it).string();
-                const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK);
-                if (fd < 0) { // no reader waiting on it yet
-                    ++it;
-                    continue;
-                }
-                const std::string body = Body(*it);
-                const ssize_t n = write(fd, body.data(), body.size());
-                EXPECT_EQ(n, static_cast<ssize_t>(body.size()));
-                close(fd);
-                unlink(path.c_str()); // a second open of the same file would fail
-                served.push_back(*it);
-                it = waiting.erase(it);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    });
+    WriteAllBut("");
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, tmp_.path().c_str(), IN_OPEN), 0);
     const int result = LoadINI();
-    done = true;
-    feeder.join();
+    std::vector<std::string> opened;
+    alignas(inotify_event) char buffer[8192];
+    ssize_t n;
+    while ((n = read(watch, buffer, sizeof buffer)) > 0) {
+        for (ssize_t at = 0; at < n;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
+            if (event->len > 0)
+                opened.emplace_back(event->name);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    close(watch);
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(served, kLoadOrder);
+    EXPECT_EQ(opened, kLoadOrder);
     EXPECT_EQ(g_index, 9);
     EXPECT_EQ(Text(INI.System.Name), "main");
     for (int g = 0; g < 10; ++g) {
@@ -113,15 +102,90 @@ TEST_F(LoadTest, ReadsTheFilesInOrder) {
 TEST_F(LoadTest, MissingMainFileReadsNothingElse) {
     WriteAllBut("kervon.ini");
     std::memset(&INI, 0x11, sizeof INI);
+    errno = 0;
     EXPECT_EQ(LoadINI(), 1);
+    EXPECT_EQ(errno, ENOENT);
     EXPECT_TRUE(RecordIsZero());
 }
 
-TEST_F(LoadTest, DirectoryInPlaceOfMainFileCannotBeOpened) {
+// What stands in the main file's place that is not a regular file counts
+// as a file that cannot be opened, at once: the loader neither waits on a
+// FIFO nor reads a device, and errno says why.
+struct MainSpecialCase {
+    osktest::Special kind;
+    int error;
+};
+void PrintTo(const MainSpecialCase &c, std::ostream *os) { *os << osktest::special_name(c.kind); }
+
+class MainFileSpecialTest : public LoadTest,
+                            public ::testing::WithParamInterface<MainSpecialCase> {};
+
+TEST_P(MainFileSpecialTest, CannotBeOpenedAndReadsNothingElse) {
     WriteAllBut("kervon.ini");
-    std::filesystem::create_directory(tmp_.dir() + "kervon.ini");
-    EXPECT_EQ(LoadINI(), 1);
+    const std::string path = tmp_.dir() + "kervon.ini";
+    ASSERT_TRUE(osktest::plant_special(path, GetParam().kind));
+    osktest::FifoWaitGuard guard(path, std::chrono::milliseconds(2000));
+    errno = 0;
+    const int result = LoadINI();
+    const int error = errno;
+    EXPECT_FALSE(guard.waited());
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(error, GetParam().error);
     EXPECT_TRUE(RecordIsZero());
+}
+
+// /dev/null, not /dev/zero: were it read, it would end, and the test with it.
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, MainFileSpecialTest,
+    ::testing::Values(MainSpecialCase{osktest::Special::fifo, ENXIO},
+                      MainSpecialCase{osktest::Special::link_to_dev_null, ENXIO},
+                      MainSpecialCase{osktest::Special::socket, ENXIO},
+                      MainSpecialCase{osktest::Special::directory, EISDIR},
+                      MainSpecialCase{osktest::Special::dangling_link, ENOENT}),
+    [](const auto &info) { return std::string(osktest::special_name(info.param.kind)); });
+
+// The same in an optional file's place: that file is skipped, and every
+// other file is read.
+TEST_F(LoadTest, OptionalFileThatIsNoRegularFileIsSkipped) {
+    WriteAllBut("jobs.ini");
+    ASSERT_TRUE(osktest::plant_special(tmp_.dir() + "jobs.ini", osktest::Special::fifo));
+    std::filesystem::remove(tmp_.dir() + "group_04.ini");
+    ASSERT_TRUE(
+        osktest::plant_special(tmp_.dir() + "group_04.ini", osktest::Special::link_to_dev_null));
+    std::filesystem::remove(tmp_.dir() + "sensor.ini");
+    ASSERT_TRUE(osktest::plant_special(tmp_.dir() + "sensor.ini", osktest::Special::directory));
+    osktest::FifoWaitGuard guard(tmp_.dir() + "jobs.ini", std::chrono::milliseconds(2000));
+    const int result = LoadINI();
+    EXPECT_FALSE(guard.waited());
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(Text(INI.System.Name), "main");
+    EXPECT_TRUE(config_test::BytesAreZero(&INI.Jobs, sizeof INI.Jobs));
+    EXPECT_TRUE(config_test::BytesAreZero(&INI.Group[4], sizeof INI.Group[4]));
+    EXPECT_TRUE(config_test::BytesAreZero(&INI.Sensor, sizeof INI.Sensor));
+    EXPECT_EQ(INI.JobsSTS[11].Log, 4);
+    EXPECT_EQ(Text(INI.Group[5].Name), "group_05");
+    EXPECT_EQ(Text(INI.Module[9].Name), "module");
+}
+
+// A link to a regular file is read as the file.
+TEST_F(LoadTest, LinkToARegularFileIsRead) {
+    tmp_.Write("elsewhere.ini", Body("kervon.ini"));
+    std::filesystem::create_symlink(tmp_.dir() + "elsewhere.ini", tmp_.dir() + "kervon.ini");
+    EXPECT_EQ(LoadINI(), 0);
+    EXPECT_EQ(Text(INI.System.Name), "main");
+}
+
+// Files saved by a Windows editor: the byte-order mark of each is passed
+// over, so the first section of every file is read.
+TEST_F(LoadTest, ByteOrderMarkOfEveryFileIsPassedOver) {
+    for (const std::string &name : kLoadOrder)
+        tmp_.Write(name, "\xEF\xBB\xBF" + Body(name));
+    EXPECT_EQ(LoadINI(), 0);
+    EXPECT_EQ(Text(INI.System.Name), "main");
+    EXPECT_EQ(INI.Jobs[11].Log, 1);
+    EXPECT_EQ(Text(INI.Group[9].Name), "group_09");
+    EXPECT_EQ(Text(INI.Sensor[31].Name), "sensor");
+    EXPECT_EQ(INI.JobsMDU[11].Log, 7);
 }
 
 TEST_F(LoadTest, OnlyMainFileLeavesEverythingElseZero) {
@@ -235,7 +299,11 @@ TEST_P(PathLengthTest, LongPathIsRefusedNotCut) {
     if (cut != dir + "kervon.ini")
         tmp_.Write(cut.substr(tmp_.dir().size()), "[System]\nName=cut\n");
     SetDirText(AllUserDir, dir);
+    errno = 0;
     EXPECT_EQ(LoadINI(), GetParam().result);
+    if (GetParam().result != 0) {
+        EXPECT_EQ(errno, ENAMETOOLONG);
+    }
     EXPECT_EQ(Text(INI.System.Name), GetParam().result == 0 ? "whole" : "");
 }
 

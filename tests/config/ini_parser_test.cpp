@@ -1,9 +1,12 @@
 // The INI line parser against small files: which lines it takes, how it
-// cuts keys and values, how it reads long lines and line ends, and that a
-// file's section state never leaks into the next file.
+// cuts keys and values, how it reads long lines, line ends and a leading
+// byte-order mark, and that a file's section state never leaks into the
+// next file.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <utility>
 
 #include "config/ini_parser.h"
 #include "config/ini_store.h"
@@ -83,9 +86,22 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"cr_inside_dropped", "[System]\nName=a\rb\n", "ab"},
         NameCase{"nul_ends_value", "[System]\nName=ab\0cd\n"s, "ab"},
         NameCase{"eof_byte_ends_file", "[System]\nName=abc\x1A\nName=def\n", "abc"},
+        // A UTF-8 byte-order mark at the very start is passed over, and
+        // nowhere else.
+        NameCase{"mark_then_header", "\xEF\xBB\xBF[System]\nName=abc\n", "abc"},
+        NameCase{"mark_then_crlf_file", "\xEF\xBB\xBF[System]\r\nName=abc\r\n", "abc"},
+        NameCase{"mark_then_empty_line", "\xEF\xBB\xBF\n[System]\nName=abc\n", "abc"},
+        NameCase{"mark_alone", "\xEF\xBB\xBF", ""},
+        NameCase{"mark_twice", "\xEF\xBB\xBF\xEF\xBB\xBF[System]\nName=abc\n", ""},
+        NameCase{"mark_cut_short", "\xEF\xBB[System]\nName=abc\n", ""},
+        NameCase{"mark_on_a_later_line", "[System]\n\xEF\xBB\xBF[Serial]\nName=abc\n", "abc"},
+        NameCase{"first_line_shorter_than_a_mark", "\n[System]\nName=abc\n", "abc"},
+        NameCase{"first_line_of_two_bytes", "a\n[System]\nName=abc", "abc"},
+        NameCase{"mark_byte_then_line_end", "\xEF\n[System]\nName=abc\n", "abc"},
         // Repetition.
         NameCase{"repeated_key_later_wins", "[System]\nName=first\nName=second\n", "second"},
-        NameCase{"repeated_section_collects", "[System]\nName=a\n[Serial]\n[System]\nName=b\n", "b"}),
+        NameCase{"repeated_section_collects", "[System]\nName=a\n[Serial]\n[System]\nName=b\n",
+                 "b"}),
     [](const auto &info) { return std::string(info.param.label); });
 
 TEST_F(ParserTest, RepeatedSectionCollectsBothParts) {
@@ -120,6 +136,28 @@ INSTANTIATE_TEST_SUITE_P(Lengths, ParserSplitTest,
                                            SplitCase{"remainder_starts_mid_key", 288, 0},
                                            SplitCase{"remainder_has_filler_first", 290, 0}),
                          [](const auto &info) { return std::string(info.param.label); });
+
+// The first line is read in pieces of 298 characters whether a byte-order
+// mark stands in front of it or not: the mark takes nothing of the
+// piece. "[Network]" and 289 blanks fill the first piece, so a key right
+// behind them begins the second one.
+class ParserFirstLineTest : public IniTest, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(ParserFirstLineTest, MarkTakesNothingOfTheFirstPiece) {
+    for (const auto &[blanks, port] :
+         {std::pair{289, 4321}, std::pair{288, 0}, std::pair{286, 0}}) {
+        std::memset(&INI, 0, sizeof INI);
+        const std::string first = "[Network]" + std::string(blanks, ' ') + "Port=4321\n";
+        ASSERT_EQ(Parse(0, GetParam() + first + "SNMP=7\n"), 0);
+        EXPECT_EQ(INI.Network.Port, port) << blanks;
+        EXPECT_EQ(INI.Network.SNMP, 7) << blanks;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Marks, ParserFirstLineTest, ::testing::Values("", "\xEF\xBB\xBF"),
+                         [](const auto &info) {
+                             return info.param.empty() ? "without_mark" : "with_mark";
+                         });
 
 TEST_F(ParserTest, CrLfFileEqualsLfFile) {
     const std::string lf = "; comment\n[System]\nName=\"Room 1\"\nDebugMode=3\n\n[UPS_02]\n"

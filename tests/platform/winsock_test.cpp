@@ -269,4 +269,16 @@ TEST(WinsockHostTest, LookUpGivesIPv4Addresses) {
     EXPECT_EQ(gethostbyname(nullptr), nullptr);
 }
 
+// A failed look-up says why as the resolver does, whether or not a name
+// server can be reached from here; a failed send as the system does.
+TEST(WinsockHostTest, FailuresCarryTheSystemsReason) {
+    EXPECT_EQ(gethostbyname("no-such-host.invalid"), nullptr);
+    const std::string why = socket_error_text(WSAGetLastError());
+    EXPECT_TRUE(why == "Name or service not known" || why == "Temporary failure in name resolution")
+        << WSAGetLastError() << " " << why;
+    EXPECT_EQ(gethostbyname(std::string(300, 'a').c_str()), nullptr);
+    EXPECT_STREQ(socket_error_text(WSAGetLastError()), "File name too long");
+    EXPECT_STREQ(socket_error_text(ENETUNREACH), "Network is unreachable");
+}
+
 } // namespace

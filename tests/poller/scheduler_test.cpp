@@ -1,8 +1,9 @@
-// The poll scheduler with its clock and slot pause replaced, so that long
+// The poll scheduler with its clocks and slot pause replaced, so that long
 // stretches of polling pass without waiting: the walk order, the count of
-// missed responses of a UPS that never answers, a clock set back, the stop
-// event, and the request line. The UPS that never answers is a real poll
-// of an address that gets no SNMP session.
+// missed responses of a UPS that never answers and the loss its limit
+// shows, the system clock stepped back and forward, the stop event, and
+// the request line. The UPS that never answers is a real poll of an
+// address that gets no SNMP session.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -28,11 +29,15 @@ namespace {
 
 using osktest::occurrences;
 
+// The time that has passed, which the tick count follows; the system
+// clock reads it moved by the step a test has made.
 std::atomic<std::int64_t> g_now{1'000'000};
+std::atomic<std::int64_t> g_wall_step{0};
 std::atomic<int> g_steps{0};
 std::atomic<int> g_stop_at_step{0}; // 0: never
 
-std::int64_t fake_clock() { return g_now; }
+std::int64_t fake_clock() { return g_now + g_wall_step; }
+std::int64_t fake_ticks() { return g_now; }
 
 void fake_pause(platform::DWORD milliseconds) {
     EXPECT_EQ(milliseconds, 250u);
@@ -54,9 +59,11 @@ template <typename Base> class SchedulerOn : public Base {
             SM_DEV[n] = static_cast<TDevice *>(SHmalloc(sizeof(TDevice), 1, n));
         g_hShutdownEvent = platform::CreateEventA(nullptr, platform::TRUE, platform::FALSE, nullptr);
         g_now = 1'000'000;
+        g_wall_step = 0;
         g_steps = 0;
         g_stop_at_step = 0;
         set_poll_clock(fake_clock);
+        set_poll_ticks(fake_ticks);
         set_poll_pause(fake_pause);
         tcpip_dev_index = 0;
         poll_busy = 0;
@@ -67,6 +74,7 @@ template <typename Base> class SchedulerOn : public Base {
     }
     void TearDown() override {
         set_poll_clock(nullptr);
+        set_poll_ticks(nullptr);
         set_poll_pause(nullptr);
         platform::reset_local_time();
         platform::CloseHandle(g_hShutdownEvent);
@@ -144,12 +152,20 @@ TEST_F(Scheduler, PassesOverSlotsWithoutRecordAndSlotsThatAreNotSnmp) {
     EXPECT_EQ(tcpip_dev_index, 6);
 }
 
+// At the limit the browse record shows the loss in place of the last
+// status; the status flags and the device data block keep theirs.
 TEST_F(Scheduler, AUpsThatNeverAnswersCountsUpAndLosesItsFlagFromTheFourthExamination) {
     snmp_slot(0);
     set_ready_status(0, 1);
+    fill_text_field(SM_DEV[0]->StatusText, "AC Fail, Low Battery !");
+    fill_text_field(SM_DEV[0]->DataStatusText, "AC Fail, Low Battery !");
+    SM_DEV[0]->StatusFlags = status_on_battery | status_low_battery;
     const int want_count[] = {1, 3, 5, 6, 7};
     const std::int32_t want_ready[] = {1, 1, 1, 0, 0};
     const std::size_t want_max_lines[] = {0, 0, 0, 1, 2};
+    const char *want_text[] = {"AC Fail, Low Battery !", "AC Fail, Low Battery !",
+                               "AC Fail, Low Battery !", "Communication is lost !",
+                               "Communication is lost !"};
     for (int run = 0; run < 5; ++run) {
         polling_run();
         std::int32_t ready = -1;
@@ -158,6 +174,9 @@ TEST_F(Scheduler, AUpsThatNeverAnswersCountsUpAndLosesItsFlagFromTheFourthExamin
         EXPECT_EQ(record.ErrorCount, want_count[run]) << "run " << run + 1;
         EXPECT_EQ(ready, want_ready[run]) << "run " << run + 1;
         EXPECT_EQ(occurrences(console_.text(), "\nERROR PACKET MAX"), want_max_lines[run]) << "run " << run + 1;
+        EXPECT_EQ(std::string(record.StatusText), want_text[run]) << "run " << run + 1;
+        EXPECT_EQ(std::string(record.DataStatusText), "AC Fail, Low Battery !");
+        EXPECT_EQ(record.StatusFlags, status_on_battery | status_low_battery);
         EXPECT_EQ(record.LastRequest, g_now);
         g_now += 9; // each examination lies more than 5 s after the last
     }
@@ -184,31 +203,63 @@ TEST_F(Scheduler, AMissIsCountedFiveSecondsAfterTheLastCountedOne) {
     EXPECT_EQ(occurrences(console_.text(), "\nERROR PACKET MAX"), 1u);
 }
 
-TEST_F(Scheduler, AClockSetBackHoldsTheSlotAndCountsNoMissUntilItPassesTheLastRequest) {
-    snmp_slot(9);
+// The system clock stepped an hour back or forward after the second run,
+// while the UPS never answers: every run still polls it after one round of
+// the slots, its misses are counted and reach their limit at the same runs
+// as without the step, and the record's times are the system clock's,
+// stepped or not.
+struct ClockStepCase {
+    const char *name;
+    std::int64_t step;
+};
+
+void PrintTo(const ClockStepCase &c, std::ostream *os) { *os << c.name; }
+
+class ClockStep : public Scheduler, public ::testing::WithParamInterface<ClockStepCase> {};
+
+TEST_P(ClockStep, ChangesNeitherThePollRhythmNorTheLossDetection) {
+    snmp_slot(0);
+    set_ready_status(0, 1);
     const std::int64_t start = g_now;
-    polling_run();
-    g_now = start + 9;
-    polling_run(); // a counted miss: the last response time is now start + 9
-    const TDevice before = *SM_DEV[9];
-    ASSERT_EQ(before.LastResponse, start + 9);
-
-    g_now = start - 600;
-    g_stop_at_step = 100;
-    g_steps = 0;
-    EXPECT_EQ(TimerProcessing(), 0); // nothing due: only the stop ends the run
-    EXPECT_EQ(g_steps, 100);
-    EXPECT_EQ(SM_DEV[9]->ErrorCount, before.ErrorCount);
-    EXPECT_EQ(SM_DEV[9]->LastRequest, before.LastRequest);
-    EXPECT_EQ(SM_DEV[9]->LastResponse, before.LastResponse);
-
-    platform::ResetEvent(g_hShutdownEvent);
-    g_stop_at_step = 0;
-    g_now = start + 10;
-    polling_run();
-    EXPECT_EQ(SM_DEV[9]->LastRequest, start + 10);
-    EXPECT_EQ(SM_DEV[9]->ErrorCount, before.ErrorCount + 1);
+    struct Run {
+        std::int64_t at; // seconds after the first run
+        int count;
+        std::int32_t ready;
+        std::size_t max_lines;
+        std::int64_t counted_miss_at; // the last counted miss; -1: none yet
+    };
+    const Run runs[] = {
+        {0, 1, 1, 0, -1}, // no earlier request: no miss, the poll adds one
+        {1, 3, 1, 0, 1},  // never answered: a miss, and the poll adds one
+        {2, 4, 1, 0, 1},  // the step; a second after the counted miss: none
+        {7, 5, 0, 1, 7},  // 6 s after it: at the limit
+        {8, 6, 0, 1, 7},
+    };
+    const auto wall = [&](std::int64_t at) { return start + at + (at >= 2 ? GetParam().step : 0); };
+    for (const Run &run : runs) {
+        g_now = start + run.at;
+        g_wall_step = run.at >= 2 ? GetParam().step : 0;
+        // A run that finds nothing due ends only at the stop event.
+        g_stop_at_step = 64;
+        EXPECT_EQ(polling_run(), 32) << "run at " << run.at;
+        std::int32_t ready = -1;
+        TDevice record;
+        device_snapshot(0, &record, &ready);
+        EXPECT_EQ(record.ErrorCount, run.count) << "run at " << run.at;
+        EXPECT_EQ(ready, run.ready) << "run at " << run.at;
+        EXPECT_EQ(occurrences(console_.text(), "\nERROR PACKET MAX"), run.max_lines)
+            << "run at " << run.at;
+        EXPECT_EQ(record.LastRequest, wall(run.at)) << "run at " << run.at;
+        EXPECT_EQ(record.LastResponse, run.counted_miss_at < 0 ? 0 : wall(run.counted_miss_at))
+            << "run at " << run.at;
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Steps, ClockStep,
+                         ::testing::Values(ClockStepCase{"none", 0},
+                                           ClockStepCase{"hour_back", -3600},
+                                           ClockStepCase{"hour_forward", 3600}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(Scheduler, TheStopEventEndsAWalkWithinOneSlotStep) {
     g_stop_at_step = 10;
@@ -283,6 +334,8 @@ TEST_P(AnsweredPoll, ResetsTheMissedCountAndIsLogged) {
     SM_DEV[4]->ErrorCount = 3;
     SM_DEV[4]->LastRequest = g_now - 60;
     SM_DEV[4]->LastResponse = g_now - 60;
+    SM_DEV[4]->RequestTicks = g_now - 60;
+    SM_DEV[4]->ResponseTicks = g_now - 60;
     k_monitor1 = 2;
     polling_run();
     TDevice record;
@@ -319,6 +372,26 @@ TEST_F(SchedulerWithUps, AnsweredPollsNeverReachTheLimit) {
     EXPECT_EQ(occurrences(console_.text(), "\nERROR PACKET MAX"), 0u);
     EXPECT_EQ(occurrences(console_.text(), "RESP Dev:04"), 6u);
     EXPECT_EQ(occurrences(console_.text(), "RQ Dev:04"), 0u); // below trace level 2
+}
+
+// An answered poll after the system clock was set back an hour: it comes
+// at its time, and the response time kept and sent to clients in the
+// device data block is the system clock's.
+TEST_F(SchedulerWithUps, AnAnsweredPollAfterTheClockWasSetBackKeepsTheSystemClocksTimes) {
+    polling_run();
+    g_now += 9;
+    g_wall_step = -3600;
+    g_stop_at_step = 64;
+    EXPECT_EQ(polling_run(), 32);
+    TDevice record;
+    std::int32_t ready = 0;
+    device_snapshot(4, &record, &ready);
+    const std::int64_t wall = g_now + g_wall_step;
+    EXPECT_EQ(ready, 1);
+    EXPECT_EQ(record.ErrorCount, 0);
+    EXPECT_EQ(record.LastRequest, wall);
+    EXPECT_EQ(record.LastResponse, wall);
+    EXPECT_EQ(record.DataResponseTime, static_cast<std::uint32_t>(wall));
 }
 
 } // namespace

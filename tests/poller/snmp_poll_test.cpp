@@ -138,6 +138,10 @@ void evaluated(TDevice &d, const char *text, std::uint8_t flags) {
     std::memcpy(d.DataAuxText, d.AuxText, sizeof d.DataAuxText);
 }
 
+// What a poll that ends with communication lost writes for the browse
+// record; the status flags and the device data block keep theirs.
+void shown_lost(TDevice &d) { set_text(d.StatusText, "Communication is lost !"); }
+
 // The single-phase UPS on line of online.snmprec, its rows up to last
 // stored (every data file of that family differs from it in a few rows).
 void online_rows(TDevice &d, int last = row_config_output_power) {
@@ -526,6 +530,8 @@ TEST_P(CompletePoll, StoresRecordFlagResultAndLog) {
     const std::uint8_t result = poll(c.community, address);
     TDevice expected = preset_record();
     c.expect(expected);
+    if (c.ready == 0)
+        shown_lost(expected);
     EXPECT_EQ(differences(expected, *record_), "");
     EXPECT_EQ(result, c.result);
     EXPECT_EQ(flag(), c.ready);
@@ -558,7 +564,9 @@ INSTANTIATE_TEST_SUITE_P(
         PollCase{"alarms_255", "alarms_255", expect_alarms_255, 0, 0, kLost},
         // 256 counts as 0: bits cleared, no walk.
         PollCase{"alarms_256", "alarms_256", expect_online, 0, 1, kEstablished},
-        PollCase{"bad_values", "bad_values", expect_bad_values, 0, 1, kEstablished},
+        // upsInputTruePower.1 answered with NULL: an error answer for a row
+        // that stores nothing anyway.
+        PollCase{"bad_values", "bad_values", expect_bad_values, 1, 1, kEstablished},
         // An agent error is no time-out: an error, and the poll goes on.
         PollCase{"alarms_present_missing", "alarms_present_missing", expect_alarms_unread, 1, 1,
                  "\n@ OidRequest = 38 Oid = 1.3.6.1.2.1.33.1.6.1.0 SNMP++ Get Error, "
@@ -630,7 +638,7 @@ INSTANTIATE_TEST_SUITE_P(Levels, TraceLevel, ::testing::Values(9, 10, 11));
 
 TEST_F(SnmpPoll, OversizedAnswersAreCutInTheLineBuffer) {
     k_monitor = 10;
-    EXPECT_EQ(poll("bad_values", agent_address()), 0);
+    EXPECT_EQ(poll("bad_values", agent_address()), 1);
     const std::string text = log();
     std::istringstream lines(text);
     std::string line;
@@ -721,7 +729,9 @@ TEST_F(SnmpPoll, NoSocketForTheSessionIsALostPoll) {
     }
     EXPECT_EQ(result, 2);
     EXPECT_EQ(flag(), 0);
-    EXPECT_EQ(differences(preset_record(), *record_), "");
+    TDevice expected = preset_record();
+    shown_lost(expected);
+    EXPECT_EQ(differences(expected, *record_), "");
     EXPECT_EQ(log(), "\n" + std::string(agent_address()) +
                          " OidRequest = 0 Oid = 1.3.6.1.2.1.33.1.1.1.0 SNMP++ Get Error, "
                          "SNMP++: Transport operation failed (4294967274)\nTimeout recognized" +
@@ -791,6 +801,7 @@ TEST_P(SilentAtBatteryVoltage, KeepsRowsBeforeAndStillTriesTheSet) {
 
     TDevice expected = preset_record();
     online_rows(expected, row_battery_voltage - 1);
+    shown_lost(expected);
     EXPECT_EQ(differences(expected, *record_), "");
     EXPECT_EQ(result, c.result);
     EXPECT_EQ(flag(), 0);
@@ -838,6 +849,7 @@ TEST_P(SilentInWalk, EndsTheWalkAtItsFirstTimeout) {
     online_rows(expected, row_alarms_present);
     set_text(expected.UpsModel, "Vega 6000 RT");
     expected.BatteryFlags = c.battery_flags;
+    shown_lost(expected);
     EXPECT_EQ(differences(expected, *record_), "");
     EXPECT_EQ(result, 2);
     EXPECT_EQ(flag(), 0);
@@ -877,22 +889,50 @@ TEST_F(SnmpPoll, AnAlarmOidBeyondTheEngineEndsTheWalkAtItsTimeout) {
                          kEstablished);
 }
 
-TEST_F(SilentUps, PtolveModelFailsSilentlyUntilItsModelIsGone) {
+// A "P.TOLVE" UPS that stops answering is lost at its first time-out, as
+// any other: its error answers pass silently (upsIdentName, which its
+// agent lacks), a time-out does not.
+struct PtolveSilenceCase {
+    const char *name;
+    int answered; // requests answered before the silence
+    const char *timed_out_row;
+};
+
+void PrintTo(const PtolveSilenceCase &c, std::ostream *os) { *os << c.name; }
+
+class PtolveSilence : public SilentUps, public ::testing::WithParamInterface<PtolveSilenceCase> {};
+
+TEST_P(PtolveSilence, EndsThePollAtItsFirstTimeout) {
+    const PtolveSilenceCase &c = GetParam();
     set_text(record_->UpsModel, "P.TOLVE 3000");
-    relay_.stop_answering_after(0);
+    relay_.stop_answering_after(c.answered);
     const std::uint8_t result = timed_poll("ptolve");
 
-    // The manufacturer and model rows pass as empty, so the model row
-    // clears the model and the software version's time-out counts.
     TDevice expected = preset_record();
-    markers(expected);
-    std::memset(expected.UpsModel, 0, sizeof expected.UpsModel);
+    if (c.answered > row_ident_manufacturer) {
+        markers(expected);
+        set_text(expected.UpsModel, "P.TOLVE 6000 HF");
+        set_text(expected.UpsSoftwareVersion, "PT 1.30");
+    }
+    shown_lost(expected);
     EXPECT_EQ(differences(expected, *record_), "");
     EXPECT_EQ(result, 2);
     EXPECT_EQ(flag(), 0);
-    EXPECT_EQ(log(), "\n" + address() + " OidRequest = 2 Oid = 1.3.6.1.2.1.33.1.1.3.0 " +
-                         kTimedOut + "\nTimeout recognized" + kLost);
+    EXPECT_EQ(log(), "\n" + address() + c.timed_out_row + kTimedOut + "\nTimeout recognized" + kLost);
+    // One row's time-out, a try and a retry, where passing over every row
+    // would take more than a minute.
+    EXPECT_LT(seconds_, 3.5);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, PtolveSilence,
+    ::testing::Values(PtolveSilenceCase{"from_the_first_row", 0,
+                                        " OidRequest = 0 Oid = 1.3.6.1.2.1.33.1.1.1.0 "},
+                      PtolveSilenceCase{"during_the_poll", row_ident_attached_devices,
+                                        " OidRequest = 5 Oid = 1.3.6.1.2.1.33.1.1.6.0 "}),
+    [](const ::testing::TestParamInfo<PtolveSilenceCase> &info) {
+        return std::string(info.param.name);
+    });
 
 // ---- agents that answer with errors ----------------------------------
 
@@ -916,7 +956,9 @@ std::string row_errors(const std::string &address, const char *status, int answe
 TEST_F(SnmpPoll, NoRowAnsweredIsALostPoll) {
     const std::string address = agent_address();
     EXPECT_EQ(poll("printer", address), 2);
-    EXPECT_EQ(differences(preset_record(), *record_), "");
+    TDevice expected = preset_record();
+    shown_lost(expected);
+    EXPECT_EQ(differences(expected, *record_), "");
     EXPECT_EQ(flag(), 0);
     EXPECT_EQ(log(), row_errors(address, kNoSuchName) + kLost);
 }
@@ -957,7 +999,9 @@ TEST_P(ErrorAnswers, LoseCommunicationAndStillTryTheSet) {
     relay_.answer_with_error(c.error_status, c.answers_set ? oid_request_rows : -1);
     const std::uint8_t result = poll("writable", address());
 
-    EXPECT_EQ(differences(preset_record(), *record_), "");
+    TDevice expected = preset_record();
+    shown_lost(expected);
+    EXPECT_EQ(differences(expected, *record_), "");
     EXPECT_EQ(result, c.result);
     EXPECT_EQ(flag(), 0);
     std::string expected_log = row_errors(address(), c.status_text) + kLost;
@@ -1015,8 +1059,9 @@ class NoValueAnswers : public RoguePoll, public ::testing::WithParamInterface<No
 
 // Answers without error but without a value either tell nothing about the
 // UPS: a poll of only those is a lost one, as a poll of error answers is.
-// Each row is still stored (as the empty text) and each exception still
-// reported; the old status is kept, not worked out from empty values.
+// No row stores anything: each keeps what it held, as after an error
+// answer, and each exception is still reported; the old status is kept,
+// not worked out from empty values.
 TEST_P(NoValueAnswers, APollWithoutAnyValueIsALostOne) {
     const NoValueCase &c = GetParam();
     start_rogue([&c](const RogueRequest &r) -> std::vector<RogueAnswer> {
@@ -1032,17 +1077,16 @@ TEST_P(NoValueAnswers, APollWithoutAnyValueIsALostOne) {
     EXPECT_EQ(rogue_.requests(), oid_request_rows);
 
     TDevice expected = preset_record();
-    markers(expected);
-    set_text(expected.UpsModel, c.model_answered ? "Vega 3000 RT" : "");
-    EXPECT_EQ(std::string(record_->UpsModel), std::string(expected.UpsModel));
-    EXPECT_EQ(record_->ChargeRemaining, 0);
-    EXPECT_EQ(record_->BatteryVoltage, 0);
-    if (c.ready == 0) {
-        EXPECT_STREQ(record_->StatusText, "Old status");
-        EXPECT_EQ(record_->StatusFlags, kAllStatus);
+    if (c.model_answered) {
+        markers(expected);
+        set_text(expected.UpsModel, "Vega 3000 RT");
+        // Every flag bit of the record before the poll stays: no
+        // upsOutputSource was stored, and no alarm walk cleared a bit.
+        evaluated(expected, "Overload", without(kAllStatus, status_standby));
     } else {
-        EXPECT_STRNE(record_->StatusText, "Old status");
+        shown_lost(expected);
     }
+    EXPECT_EQ(differences(expected, *record_), "");
 
     std::string expected_log;
     for (int row = 0; row < oid_request_rows; ++row) {
@@ -1067,17 +1111,94 @@ INSTANTIATE_TEST_SUITE_P(
         NoValueCase{"no_such_instance", {kNoSuchInstance}, false, 2, 0},
         NoValueCase{"end_of_mib_view", {kEndOfMibView}, false, 2, 0},
         NoValueCase{"mixed", {kNull, kNoSuchObject, kNoSuchInstance, kEndOfMibView}, false, 2, 0},
-        // One value is enough; the exceptions still count as errors.
-        NoValueCase{"one_value_among_nulls", {kNull}, true, 0, 1},
+        // One value is enough; the rows without one count as errors.
+        NoValueCase{"one_value_among_nulls", {kNull}, true, 1, 1},
         NoValueCase{"one_value_among_exceptions", {kNoSuchInstance}, true, 1, 1}),
     [](const ::testing::TestParamInfo<NoValueCase> &info) { return std::string(info.param.name); });
+
+// ---- one object answered without a value -------------------------------
+
+struct OneRowCase {
+    const char *name;
+    const char *model;
+    // The request whose answer holds no value: its type and the OID asked.
+    unsigned char type;
+    std::string asked;
+    unsigned char tag;
+    std::uint8_t result;
+    std::uint8_t power_flags;
+    const char *status_text;
+    std::uint8_t status_flags;
+    const char *log;
+};
+
+void PrintTo(const OneRowCase &c, std::ostream *os) { *os << c.name; }
+
+class OneRowWithoutValue : public RoguePoll, public ::testing::WithParamInterface<OneRowCase> {};
+
+// A UPS on battery with a low battery, as the record of its last poll
+// says; this poll gets every value again but one, which keeps what it
+// held.
+TEST_P(OneRowWithoutValue, KeepsItsLastValue) {
+    const OneRowCase &c = GetParam();
+    start_rogue([&c](const RogueRequest &r) {
+        RogueAnswer answer = osktest::rogue_low_battery_ups(r, c.model);
+        if (r.type == c.type && r.oids.at(0) == c.asked)
+            answer.bindings.at(0).type = c.tag;
+        return std::vector<RogueAnswer>{answer};
+    });
+    set_text(record_->UpsModel, c.model);
+    record_->PowerFlags = power_output_powered | power_on_battery | power_low_battery;
+    record_->ModeFlags = 0;
+    record_->BatteryFlags = 0;
+    record_->ShutdownFlags = 0;
+    record_->FaultFlags = 0;
+
+    EXPECT_EQ(poll_rogue(), c.result);
+    EXPECT_EQ(flag(), 1);
+    EXPECT_EQ(record_->PowerFlags, c.power_flags);
+    EXPECT_EQ(std::string(record_->StatusText), c.status_text);
+    EXPECT_EQ(record_->StatusFlags, c.status_flags);
+    EXPECT_EQ(log(), c.log);
+}
+
+constexpr std::uint8_t kOnBatteryLow = power_output_powered | power_on_battery | power_low_battery;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, OneRowWithoutValue,
+    ::testing::Values(
+        OneRowCase{"output_source_null", "Vega 3000 RT", osktest::k_pdu_get,
+                   OidRequest[row_output_source], kNull, 1, kOnBatteryLow,
+                   "AC Fail, Low Battery !", status_on_battery | status_low_battery, kEstablished},
+        OneRowCase{"output_source_no_such_object", "Vega 3000 RT", osktest::k_pdu_get,
+                   OidRequest[row_output_source], kNoSuchObject, 1, kOnBatteryLow,
+                   "AC Fail, Low Battery !", status_on_battery | status_low_battery,
+                   "Exception: 128 occured\nComm established recognized"},
+        // No walk and no reset: the alarm bits of the last poll stay.
+        OneRowCase{"alarms_present_null", "Vega 3000 RT", osktest::k_pdu_get,
+                   OidRequest[row_alarms_present], kNull, 1, kOnBatteryLow,
+                   "AC Fail, Low Battery !", status_on_battery | status_low_battery, kEstablished},
+        // The second alarm row without a value: nothing decoded for it
+        // after the reset at the walk's start.
+        OneRowCase{"alarm_row_null", "Vega 3000 RT", osktest::k_pdu_get_next,
+                   osktest::k_ups_alarm_descr + ".1",
+                   kNull, 1, power_output_powered | power_on_battery,
+                   "AC Fail ! Remaining 42 min", status_on_battery, kEstablished},
+        // These models read what their agent lacks as empty, whether the
+        // object is missing or comes without a value: the empty output
+        // source clears the output-powered bit.
+        OneRowCase{"ptolve_output_source_null", "P.TOLVE 6000 HF", osktest::k_pdu_get,
+                   OidRequest[row_output_source], kNull, 0, power_on_battery | power_low_battery,
+                   "Standby", status_standby | status_on_battery | status_low_battery,
+                   kEstablished}),
+    [](const ::testing::TestParamInfo<OneRowCase> &info) { return std::string(info.param.name); });
 
 // ---- texts with control bytes -------------------------------------------
 
 // A UPS model text that would write lines of its own into the log.
 const std::string kForgingModel = "Vega\r\n 12\\09 14:03:07  RESP Dev:00\x1B[2J\x7F\t\x01";
 const std::string kForgingModelShown =
-    "Vega\\x0D\\x0A 12\\09 14:03:07  RESP Dev:00\\x1B[2J\\x7F\\x09\\x01";
+    "Vega\\x0D\\x0A 12\\x5C09 14:03:07  RESP Dev:00\\x1B[2J\\x7F\\x09\\x01";
 // An alarm row's index, answered in upsAlarmId, that becomes part of the
 // OID of the walk's next step.
 const std::string kForgingIndex = "1\nComm established recognized\r";

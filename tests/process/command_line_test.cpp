@@ -35,7 +35,8 @@ TEST(CommandLine, WithoutKervonIniShowsTheMessageAndEndsWithCodeTwo) {
     AgentProcess agent;
     ASSERT_TRUE(agent.start({"-debug"}));
     EXPECT_EQ(agent.wait_exit(10s), 2);
-    EXPECT_EQ(agent.err(), "Error: Cannot open initialization file!\n");
+    EXPECT_EQ(agent.err(), "Error: Cannot open initialization file!\nCannot open " +
+                               agent.data_file("kervon.ini") + ": No such file or directory\n");
     EXPECT_EQ(agent.out(), ""); // nothing ran beyond the configuration
 }
 
@@ -160,7 +161,8 @@ TEST_P(OverlongProfile, EndsAsWithoutKervonIniAndOpensNothingAnywhere) {
     }
     ASSERT_TRUE(agent.start({"-log"}));
     EXPECT_EQ(agent.wait_exit(10s), 2);
-    EXPECT_EQ(agent.err(), "Error: Cannot open initialization file!\n");
+    EXPECT_EQ(agent.err(), "Error: Cannot open initialization file!\nCannot open kervon.ini: its "
+                           "path in the data directory would be longer than 255 characters\n");
     EXPECT_EQ(agent.out(), "");
     // Only the start's own output files, opened for the agent before it runs.
     EXPECT_EQ(join(opened.take({"stdout.txt", "stderr.txt"})), "");

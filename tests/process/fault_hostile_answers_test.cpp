@@ -2,7 +2,8 @@
 // other objects, with two bindings or none, or one request behind, store
 // nothing and give each row its error line, while the rows answered right
 // are stored; answers without a value, and answers from another address
-// or port, keep the UPS from communicating; control bytes of its texts
+// or port, keep the UPS from communicating; one object answered without a
+// value keeps its last value; control bytes of its texts
 // are escaped in the log and kept in the record; each run of the agent
 // starts its request ids afresh; and a flood of junk answers holds no
 // request, and so no stop, past its time-out.
@@ -13,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -310,11 +312,82 @@ TEST_F(HostileUps, TheUpsOwnAnswerIsTakenOverAForgedOne) {
     stop_agent();
 }
 
+// ---- one object without a value -----------------------------------------
+
+struct OneObjectCase {
+    const char *name;
+    const std::string *asked;
+    unsigned char tag;
+};
+
+void PrintTo(const OneObjectCase &c, std::ostream *os) { *os << c.name; }
+
+class OneObjectWithoutValue : public HostileUps, public ::testing::WithParamInterface<OneObjectCase> {};
+
+// A UPS on battery with a low battery whose agent, after a poll of values,
+// answers one object without a value: that object keeps its last value, so
+// clients are still told "AC Fail, Low Battery !" (status flags 0x06), not
+// a UPS in standby, and a missing count of alarms keeps the alarm bits.
+TEST_P(OneObjectWithoutValue, KeepsItsLastValueForClients) {
+    const OneObjectCase &c = GetParam();
+    // Shared with the rogue's thread, which may answer after the test ends.
+    const auto without_value = std::make_shared<std::atomic<bool>>(false);
+    start_rogue([&c, without_value](const RogueRequest &r) {
+        RogueAnswer answer = osktest::rogue_low_battery_ups(r, "Vega 3000 RT");
+        if (*without_value && r.type == osktest::k_pdu_get && r.oids.at(0) == *c.asked)
+            answer.bindings.at(0).type = c.tag;
+        return std::vector<RogueAnswer>{answer};
+    });
+    start_agent_and_poll();
+    const auto expect_low_battery = [&](const char *when) {
+        const std::vector<std::string> answers = status();
+        ASSERT_EQ(answers.size(), 1u) << when << "\n" << agent_.out();
+        EXPECT_EQ(osktest::byte_at(answers[0], datanet_size + offsetof(StatusData, StatusFlags)),
+                  0x06u)
+            << when;
+        EXPECT_EQ(osktest::text_at(answers[0], datanet_size + offsetof(StatusData, StatusText), 30),
+                  "AC Fail, Low Battery !")
+            << when;
+        const std::vector<std::string> data = device_data();
+        ASSERT_EQ(data.size(), 1u) << when;
+        EXPECT_EQ(osktest::byte_at(data[0], offsetof(TDevice, PowerFlags)),
+                  unsigned{power_output_powered | power_on_battery | power_low_battery})
+            << when;
+    };
+    expect_low_battery("after the poll of values");
+
+    *without_value = true;
+    const std::size_t polls = occurrences(agent_.out(), "Comm established recognized");
+    // The poll under way may have asked the object before the change: the
+    // one after it has not.
+    ASSERT_TRUE(osktest::wait_until(
+        [&] { return occurrences(agent_.out(), "Comm established recognized") >= polls + 2; }, 60s,
+        50ms))
+        << agent_.out();
+    expect_low_battery("after the object came without a value");
+    const std::string out = agent_.out();
+    EXPECT_EQ(lines_with(debug_lines(out), "Comm lost recognized"), 0u) << out;
+    EXPECT_EQ(lines_with(debug_lines(out), "SNMP++ Get Error"), 0u) << out;
+    stop_agent();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Objects, OneObjectWithoutValue,
+    ::testing::Values(
+        OneObjectCase{"output_source_null", &osktest::k_ups_output_source, osktest::k_ber_null},
+        OneObjectCase{"output_source_no_such_object", &osktest::k_ups_output_source,
+                      osktest::k_ber_no_such_object},
+        OneObjectCase{"alarms_present_null", &osktest::k_ups_alarms_present, osktest::k_ber_null}),
+    [](const ::testing::TestParamInfo<OneObjectCase> &info) { return std::string(info.param.name); });
+
 // ---- texts with control bytes --------------------------------------------
 
-// A model text that would end the trace line and write one that looks like
-// the agent's own, then clear the screen.
-const std::string kForgingModel = "A\r\n\rComm lost\x1B[2J";
+// A model text that spells the escape of a line feed, clears the screen
+// with the 8-bit control sequence introducer, then ends the trace line and
+// writes one that looks like the agent's own and clears the screen again.
+// Its first 15 bytes, which the record keeps, hold the backslash and 0x9B.
+const std::string kForgingModel = "\\x0A\x9B"
+                                  "2J\r\n\rComm lost\x1B[2J";
 
 TEST_F(HostileUps, ControlBytesOfTheModelAreEscapedInTheLogAndKeptForClients) {
     start_rogue([](const RogueRequest &r) {
@@ -326,10 +399,11 @@ TEST_F(HostileUps, ControlBytesOfTheModelAreEscapedInTheLogAndKeptForClients) {
     start_agent_and_poll();
     const std::string out = agent_.out();
     EXPECT_NE(out.find(std::string("\nOid = ") + OidRequest[row_ident_model] +
-                       " Value = A\\x0D\\x0A\\x0DComm lost\\x1B[2J\n"),
+                       " Value = \\x5Cx0A\\x9B2J\\x0D\\x0A\\x0DComm lost\\x1B[2J\n"),
               std::string::npos)
         << out;
     EXPECT_EQ(out.find("\x1B"), std::string::npos) << out;
+    EXPECT_EQ(out.find("\x9B"), std::string::npos) << out;
     // No line of the log begins with what the model brought.
     for (const std::string &line : debug_lines(out))
         EXPECT_NE(line.rfind("Comm lost", 0), 0u) << out;

@@ -192,7 +192,13 @@ TEST(MainCycle, WithoutKervonIniShowsTheMessageAndEndsWithCodeTwo) {
     // own, where no service is installed.
     ::setenv("OSKAVELDE_SCM_DIR", empty.file("scm").c_str(), 1);
     LoadTerminalServices(); // as the process entry does
-    EXPECT_EXIT(StartServiceA(), ::testing::ExitedWithCode(2), "^Error: Cannot open initialization file!\n$");
+    // The settled message, and beside it the path tried and the reason.
+    // (The death test runs in a process of its own, with a directory of
+    // its own.)
+    EXPECT_EXIT(
+        StartServiceA(), ::testing::ExitedWithCode(2),
+        "^Error: Cannot open initialization file!\n"
+        "Cannot open /tmp/osk-test-[^/]+/Kervon/kervon\\.ini: No such file or directory\n$");
     ::unsetenv("OSKAVELDE_SCM_DIR");
     ::unsetenv("ALLUSERSPROFILE");
 }

@@ -1,6 +1,7 @@
 // The client-side request sender: the requests it composes, received byte
 // for byte by a socket of the test on [Network] Port + 4, its look-up of
-// host names, and the destinations it refuses.
+// host names, the destinations it refuses, and the send that fails.
+#include <cerrno>
 #include <chrono>
 #include <string>
 
@@ -139,23 +140,29 @@ TEST_P(BadDestinationTest, IsRefusedWithTheErrorLine) {
     EXPECT_EQ(received(), "<nothing>");
 }
 
+// A host text longer than 20 characters is refused whole: "longer" means
+// 127.0.0.1, its first 20 characters 127.0.0.0, another address.
 INSTANTIATE_TEST_SUITE_P(Hosts, BadDestinationTest,
                          ::testing::Values(BadDestination{"all_ones", "255.255.255.255"},
                                            BadDestination{"empty", ""},
                                            BadDestination{"unknown", "no-such-host.invalid"},
-                                           BadDestination{"long", "1.2.3.4.5.6.7.8.9.10.11.12.13"}),
+                                           BadDestination{"long", "1.2.3.4.5.6.7.8.9.10.11.12.13"},
+                                           BadDestination{"longer", "127.000000000000000001"}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 // The destination port is [Network] Port + 4 in 16 bits: 65532 gives port
-// 0, to which nothing can be sent; the failure is only traced.
-TEST_F(RequestSenderTest, PortWrapsAndAFailedSendIsTraced) {
+// 0, to which nothing can be sent; the failed send is traced and reported
+// with the system's error.
+TEST_F(RequestSenderTest, PortWrapsAndAFailedSendIsReported) {
     ConsoleCapture console;
     bDebug = 1;
     k_monitor1 = 4;
     INI.Network.Port = 65532;
-    EXPECT_EQ(udp_rq_send(sender_, GET_STATUS, "127.0.0.1", 1, nullptr, 0), 0);
+    EXPECT_EQ(udp_rq_send(sender_, GET_STATUS, "127.0.0.1", 1, nullptr, 0), 2);
+    EXPECT_EQ(WSAGetLastError(), EINVAL);
     EXPECT_EQ(from_request.sin_port, 0);
-    EXPECT_NE(console.text().find(" Function: sendto Error: "), std::string::npos)
+    EXPECT_NE(console.text().find(" Function: sendto Error: " + std::to_string(EINVAL) + " "),
+              std::string::npos)
         << console.text();
 }
 

@@ -82,13 +82,17 @@ std::vector<std::string> ProtocolClient::receive_all(int wait_ms) {
     return got;
 }
 
-std::uint16_t bind_free_port(platform::SOCKET s) {
+bool bind_port(platform::SOCKET s, const char *address, std::uint16_t port) {
+    platform::sockaddr_in at{};
+    at.sin_family = platform::AF_INET;
+    at.sin_port = platform::htons(port);
+    at.sin_addr.s_addr = address != nullptr ? platform::inet_addr(address) : platform::INADDR_ANY;
+    return platform::bind(s, reinterpret_cast<const platform::sockaddr *>(&at), sizeof at) == 0;
+}
+
+std::uint16_t bind_free_port(platform::SOCKET s, const char *address) {
     for (int attempt = 0; attempt < kPortAttempts; ++attempt) {
-        platform::sockaddr_in address{};
-        address.sin_family = platform::AF_INET;
-        address.sin_port = platform::htons(candidate_port(attempt));
-        if (platform::bind(s, reinterpret_cast<const platform::sockaddr *>(&address),
-                           sizeof address) == 0)
+        if (bind_port(s, address, candidate_port(attempt)))
             return candidate_port(attempt);
     }
     ADD_FAILURE() << "no free UDP port";

@@ -30,9 +30,13 @@ class ProtocolClient {
     platform::SOCKET socket_;
 };
 
-// Binds the socket to every local address and a port that no other
-// process holds, and returns the port (0 when none was found).
-std::uint16_t bind_free_port(platform::SOCKET s);
+// Binds the socket to the address (a dotted IPv4 text; every local
+// address when null) and a port that no other process holds there, and
+// returns the port (0 when none was found).
+std::uint16_t bind_free_port(platform::SOCKET s, const char *address = nullptr);
+
+// Binds the socket to the address and the port; false when it is taken.
+bool bind_port(platform::SOCKET s, const char *address, std::uint16_t port);
 
 // Opens the agent's port with open_tcpip_port on a port that no other
 // process holds (trying others when the first is taken) and returns it;

@@ -240,6 +240,28 @@ RogueBinding rogue_text(const std::string &oid, const std::string &text) {
     return RogueBinding{oid, k_ber_octets, 0, text};
 }
 
+RogueAnswer rogue_low_battery_ups(const RogueRequest &request, const std::string &model) {
+    const std::string &asked = request.oids.at(0);
+    if (request.type == k_pdu_get_next) {
+        if (asked == k_ups_alarms_present)
+            return {0, 0, {rogue_text(k_ups_alarm_descr + ".1", "1.3.6.1.2.1.33.1.6.3.2")}};
+        if (asked == k_ups_alarm_descr + ".1")
+            return {0, 0, {rogue_text(k_ups_alarm_descr + ".2", "1.3.6.1.2.1.33.1.6.3.3")}};
+        // upsTestId.0, which follows the alarm table.
+        return {0, 0, {rogue_integer("1.3.6.1.2.1.33.1.7.1.0", 1)}};
+    }
+    if (asked == "1.3.6.1.2.1.33.1.1.2.0") // upsIdentModel
+        return {0, 0, {rogue_text(asked, model)}};
+    if (asked == k_ups_output_source)
+        return {0, 0, {rogue_integer(asked, 5)}};
+    if (asked == k_ups_alarms_present)
+        return {0, 0, {rogue_integer(asked, 2)}};
+    // upsInputNumLines and upsOutputNumLines
+    if (asked == "1.3.6.1.2.1.33.1.3.2.0" || asked == "1.3.6.1.2.1.33.1.4.3.0")
+        return {0, 0, {rogue_integer(asked, 1)}};
+    return {0, 0, {rogue_integer(asked, 42)}};
+}
+
 void RogueAgent::close_senders() {
     for (int *fd : {&other_port_fd_, &other_address_fd_}) {
         if (*fd >= 0)

@@ -56,6 +56,11 @@ RogueBinding rogue_integer(const std::string &oid, long value);
 RogueBinding rogue_timeticks(const std::string &oid, long value);
 RogueBinding rogue_text(const std::string &oid, const std::string &text);
 
+// UPS-MIB objects the tests answer in their own way.
+inline const std::string k_ups_output_source = "1.3.6.1.2.1.33.1.4.1.0";
+inline const std::string k_ups_alarms_present = "1.3.6.1.2.1.33.1.6.1.0";
+inline const std::string k_ups_alarm_descr = "1.3.6.1.2.1.33.1.6.2.1.2";
+
 // Where an answer leaves from: the agent's own port 161, its address's
 // port k_rogue_other_port, or port 161 of a second address it holds.
 enum class RogueSource { own, other_port, other_address };
@@ -68,6 +73,13 @@ struct RogueAnswer {
     std::vector<RogueBinding> bindings;
     RogueSource from = RogueSource::own;
 };
+
+// The answer of a UPS on battery with a low battery to a GET or GET-NEXT
+// of a poll: the model text given, upsOutputSource battery (5), 42
+// minutes left, one input and one output line, 42 for every other
+// number, and two alarm rows, upsAlarmOnBattery and upsAlarmLowBattery,
+// walked from upsAlarmsPresent (2), after which a walk leaves the table.
+RogueAnswer rogue_low_battery_ups(const RogueRequest &request, const std::string &model);
 
 // The answers to one request, sent in order; none for silence. Called on
 // the agent's thread only, so it may keep state of its own.

@@ -1,10 +1,13 @@
 // Text-mode streams: CR dropped and 0x1A taken as the end when reading,
-// LF written as CR LF; binary streams left alone; the open that refuses
-// to go through a symbolic link in the file's place.
+// LF written as CR LF; binary streams left alone; only regular files
+// opened, and no open that waits; the open that refuses to go through a
+// symbolic link in the file's place.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -13,6 +16,7 @@
 
 #include "platform/crt/text_file.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/special_files.h"
 
 namespace {
 
@@ -148,6 +152,83 @@ TEST(TextFile, FailuresReturnNullWithErrno) {
     EXPECT_EQ(platform::fopen(dir.path().c_str(), "rt"), nullptr);
     EXPECT_EQ(errno, EISDIR);
     EXPECT_EQ(platform::fopen(dir.path().c_str(), "r"), nullptr);
+}
+
+// What is not a regular file is refused at the open, in every mode, without
+// waiting for a writer or a reader and before a byte is read: a FIFO would
+// hold the open, /dev/zero would never end a read.
+struct SpecialCase {
+    osktest::Special kind;
+    int error;
+};
+
+void PrintTo(const SpecialCase &c, std::ostream *os) { *os << osktest::special_name(c.kind); }
+
+class TextFileSpecial : public ::testing::TestWithParam<SpecialCase> {};
+
+TEST_P(TextFileSpecial, IsRefusedAtOnceInEveryMode) {
+    ScratchDir dir;
+    const std::string path = dir.file("kervon.ini");
+    ASSERT_TRUE(osktest::plant_special(path, GetParam().kind));
+    for (const char *mode : {"rt", "r", "a+t", "r+", "w", "wt"}) {
+        osktest::FifoWaitGuard guard(path, std::chrono::milliseconds(2000));
+        errno = 0;
+        std::FILE *f = platform::fopen(path.c_str(), mode);
+        EXPECT_FALSE(guard.waited()) << mode;
+        EXPECT_EQ(f, nullptr) << mode;
+        EXPECT_EQ(errno, GetParam().error) << mode;
+        if (f != nullptr)
+            std::fclose(f);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, TextFileSpecial,
+                         ::testing::Values(SpecialCase{osktest::Special::fifo, ENXIO},
+                                           SpecialCase{osktest::Special::link_to_dev_zero, ENXIO},
+                                           SpecialCase{osktest::Special::link_to_dev_null, ENXIO},
+                                           SpecialCase{osktest::Special::socket, ENXIO},
+                                           SpecialCase{osktest::Special::directory, EISDIR}),
+                         [](const auto &info) {
+                             return std::string(osktest::special_name(info.param.kind));
+                         });
+
+// A FIFO with a writer waiting on it still is no file to read.
+TEST(TextFile, FifoWithAWriterIsRefusedToo) {
+    ScratchDir dir;
+    const std::string path = dir.file("jobs.ini");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+    const int writer = ::open(path.c_str(), O_RDWR | O_CLOEXEC); // holds both ends
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::write(writer, "[Job_00]\n", 9), 9);
+    errno = 0;
+    EXPECT_EQ(platform::fopen(path.c_str(), "rt"), nullptr);
+    EXPECT_EQ(errno, ENXIO);
+    ::close(writer);
+}
+
+// A symbolic link to a regular file is followed, for reading and writing.
+TEST(TextFile, LinkToARegularFileIsFollowed) {
+    ScratchDir dir;
+    const std::string target = dir.file("target.ini");
+    const std::string link = dir.file("kervon.ini");
+    write_file_bytes(target, "a\r\nb");
+    std::filesystem::create_symlink(target, link);
+    std::FILE *f = platform::fopen(link.c_str(), "rt");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(read_all(f), "a\nb");
+    std::fclose(f);
+    f = platform::fopen(link.c_str(), "a+t");
+    ASSERT_NE(f, nullptr);
+    std::fputs("\nc", f);
+    std::fclose(f);
+    EXPECT_EQ(read_file_bytes(target), "a\r\nb\r\nc");
+}
+
+TEST(TextFile, OpenFailureTextsForAPerson) {
+    EXPECT_STREQ(platform::open_failure_text(ENXIO), "not a regular file");
+    EXPECT_STREQ(platform::open_failure_text(ENOENT), "No such file or directory");
+    EXPECT_STREQ(platform::open_failure_text(EISDIR), "Is a directory");
+    EXPECT_STREQ(platform::open_failure_text(EACCES), "Permission denied");
 }
 
 TEST(TextFileNoFollow, OpensAPlainFileAsFopenDoes) {
