@@ -25,7 +25,10 @@ HANDLE GetStdHandle(DWORD which);
 
 // Writes all length bytes to the console and sets *written (when given) to
 // the count written. FALSE without effect when there is no console or the
-// handle is not the standard output handle.
+// handle is not the standard output handle. When the console's descriptor
+// is the journal's stream (JOURNAL_STREAM), the text is written in the form
+// the journal shows as text (journal_text), and *written is length once
+// that form is written.
 BOOL WriteConsoleA(HANDLE console, LPCVOID buffer, DWORD length, LPDWORD written, LPVOID reserved);
 
 // Test seam: the file descriptor behind the console (standard output by

@@ -1,18 +1,24 @@
 // The install rules and the Debian package, run on the built tree: an
 // install into a staging directory puts every file in its place with its
 // mode, the unit naming the installed agent; the installed agent runs;
-// systemd-analyze accepts the installed unit; the package holds the same
-// files as an install with its prefix, depending on the Net-SNMP library
-// that the agent links; its maintainer scripts ask systemd, where it runs,
-// to reread its units and to stop the service before removal; and lintian
-// finds no error and no warning in it or in its debug-symbol package.
+// systemd-analyze accepts the installed unit and rates its sandbox; the
+// package holds the same files as an install with its prefix, depending on
+// the Net-SNMP library that the agent links; installed into a root of its
+// own it makes the agent's user and data directory, keeps the operator's
+// enabling over an upgrade and removes it on a purge; its maintainer
+// scripts ask systemd, where it runs, to reread its units, to stop the
+// service before removal and to restart a running one after an upgrade;
+// and lintian finds no error and no warning in it or in its debug-symbol
+// package.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "tests/support/command_output.h"
 #include "tests/support/debug_lines.h"
@@ -32,7 +38,10 @@ FileModes expected_files(const std::string &prefix) {
     return {{prefix + "/bin/oskavelde", 0755},
             {prefix + "/bin/oskavelde-client", 0755},
             {prefix + "/lib/systemd/system/oskavelde.service", 0644},
+            {prefix + "/lib/sysusers.d/oskavelde.conf", 0644},
+            {prefix + "/lib/tmpfiles.d/oskavelde.conf", 0644},
             {prefix + "/share/doc/oskavelde/kervon.ini", 0644},
+            {prefix + "/share/doc/oskavelde/CONFIGURATION.md.gz", 0644},
             {prefix + "/share/doc/oskavelde/changelog.gz", 0644},
             {prefix + "/share/doc/oskavelde/copyright", 0644},
             {prefix + "/share/man/man8/oskavelde.8.gz", 0644},
@@ -121,15 +130,22 @@ TEST_F(Install, StagingInstallPutsEveryFileInItsPlaceWithItsMode) {
               read_file_bytes(OSK_BINARY_DIR "/oskavelde"));
     EXPECT_EQ(read_file_bytes(root + "/bin/oskavelde-client"),
               read_file_bytes(OSK_BINARY_DIR "/oskavelde-client"));
-    EXPECT_EQ(read_file_bytes(root + "/share/doc/oskavelde/kervon.ini"),
-              source_file("dist/kervon.ini"));
-    EXPECT_EQ(read_file_bytes(root + "/etc/logrotate.d/oskavelde"),
-              source_file("dist/oskavelde.logrotate"));
-    EXPECT_EQ(read_file_bytes(root + "/share/doc/oskavelde/copyright"),
-              source_file("dist/debian/copyright"));
-    EXPECT_EQ(gunzip(root + "/share/man/man8/oskavelde.8.gz"), source_file("dist/man/oskavelde.8"));
-    EXPECT_EQ(gunzip(root + "/share/man/man1/oskavelde-client.1.gz"),
-              source_file("dist/man/oskavelde-client.1"));
+    // Each installed file and its source; a ".gz" one compressed.
+    const std::pair<const char *, const char *> copies[] = {
+        {"share/doc/oskavelde/kervon.ini", "dist/kervon.ini"},
+        {"etc/logrotate.d/oskavelde", "dist/oskavelde.logrotate"},
+        {"share/doc/oskavelde/copyright", "dist/debian/copyright"},
+        {"share/doc/oskavelde/CONFIGURATION.md.gz", "CONFIGURATION.md"},
+        {"lib/sysusers.d/oskavelde.conf", "dist/oskavelde.sysusers"},
+        {"lib/tmpfiles.d/oskavelde.conf", "dist/oskavelde.tmpfiles"},
+        {"share/man/man8/oskavelde.8.gz", "dist/man/oskavelde.8"},
+        {"share/man/man1/oskavelde-client.1.gz", "dist/man/oskavelde-client.1"},
+    };
+    for (const auto &[installed, source] : copies) {
+        const std::string path = root + "/" + installed;
+        const bool compressed = path.size() > 3 && path.compare(path.size() - 3, 3, ".gz") == 0;
+        EXPECT_EQ(compressed ? gunzip(path) : read_file_bytes(path), source_file(source)) << installed;
+    }
     // The changelog's entry is of the packaged version, signed by the
     // configured maintainer.
     const std::string changelog = gunzip(root + "/share/doc/oskavelde/changelog.gz");
@@ -156,7 +172,12 @@ TEST_F(Install, InstalledAgentRunsQuitWithExitCodeZero) {
     EXPECT_EQ(r.exit_code, 0) << r.out;
 }
 
-TEST_F(Install, SystemdAcceptsTheInstalledUnit) {
+// systemd-analyze accepts the installed unit, and rates its sandbox: the
+// exposure that systemd-analyze security gives, from 0 (fully sandboxed)
+// to 10 (not at all), is at most 2.0. The unit runs the agent as an
+// unprivileged user without capabilities; its settings say why each of the
+// rest is needed.
+TEST_F(Install, SystemdAcceptsTheInstalledUnitAndRatesItsExposureAtMostTwo) {
     if (osktest::run_command("command -v systemd-analyze").exit_code != 0)
         GTEST_SKIP() << "systemd-analyze is not installed (Debian package systemd): the unit is "
                         "not verified";
@@ -167,10 +188,18 @@ TEST_F(Install, SystemdAcceptsTheInstalledUnit) {
     const std::string unit = prefix + "/lib/systemd/system/oskavelde.service";
     ASSERT_NE(read_file_bytes(unit).find("\nExecStart=" + prefix + "/bin/oskavelde -log\n"),
               std::string::npos);
-    const osktest::CommandOutput r =
-        osktest::run_command("systemd-analyze verify '" + unit + "' 2>&1");
+    osktest::CommandOutput r = osktest::run_command("systemd-analyze verify '" + unit + "' 2>&1");
     EXPECT_EQ(r.exit_code, 0) << r.out;
     EXPECT_EQ(r.out, "");
+
+    r = osktest::run_command("systemd-analyze security --offline=yes --no-pager '" + unit + "' 2>&1");
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+    const std::string overall = "Overall exposure level for oskavelde.service: ";
+    const std::size_t at = r.out.find(overall);
+    ASSERT_NE(at, std::string::npos) << r.out;
+    const double exposure = std::strtod(r.out.c_str() + at + overall.size(), nullptr);
+    EXPECT_GT(exposure, 0.0) << r.out;
+    EXPECT_LE(exposure, 2.0) << r.out;
 }
 
 TEST_F(Install, DebianPackageHoldsTheFilesOfAnInstallUnderUsr) {
@@ -212,6 +241,14 @@ TEST_F(Install, DebianPackageHoldsTheFilesOfAnInstallUnderUsr) {
         << packaged_unit;
     EXPECT_EQ(osktest::run_command("dpkg-deb -I '" + deb + "' conffiles").out,
               "/etc/logrotate.d/oskavelde\n");
+    // The example configuration sends its reader to the reference the
+    // package ships.
+    const std::string reference = "/usr/share/doc/oskavelde/CONFIGURATION.md.gz";
+    EXPECT_TRUE(listed.count(reference.substr(1)));
+    EXPECT_NE(osktest::run_command("dpkg-deb --fsys-tarfile '" + deb +
+                                   "' | tar -xO ./usr/share/doc/oskavelde/kervon.ini")
+                  .out.find(reference),
+              std::string::npos);
 
     // It depends on the package that holds the Net-SNMP library the agent
     // links, as dpkg knows it.
@@ -249,50 +286,180 @@ TEST_F(Install, DebianPackagesPassLintian) {
     EXPECT_EQ(r.exit_code, 0) << r.out;
 }
 
+// The package as dpkg installs, upgrades and purges it, in a root of the
+// test's own: dpkg --root, with the maintainer scripts run outside a chroot
+// and DPKG_ROOT naming the root, so that the real systemd-sysusers,
+// systemd-tmpfiles and deb-systemd-helper act on that root and on nothing
+// of this machine. The operator enables the unit there with systemctl
+// --root, as systemctl enable does on a running system. The purge is made
+// once with deb-systemd-helper and once with it hidden, as on a system
+// without init-system-helpers.
+TEST_F(Install, PackageMakesItsUserAndDirectoryAndItsPurgeRemovesTheEnableLink) {
+    for (const char *tool : {"systemd-sysusers", "systemd-tmpfiles", "systemctl", "deb-systemd-helper"})
+        ASSERT_EQ(osktest::run_command(std::string("command -v ") + tool).exit_code, 0)
+            << tool << " is not installed (scripts/bootstrap installs it)";
+    const std::string deb = build_package();
+    ASSERT_FALSE(deb.empty());
+    // The same package as version 2.2, for an upgrade.
+    const std::string tree = scratch_.file("tree");
+    const std::string upgrade = scratch_.file("oskavelde_2.2.deb");
+    ASSERT_EQ(osktest::run_command("dpkg-deb -R '" + deb + "' '" + tree + "' && sed -i "
+                                   "'s/^Version: 2.1$/Version: 2.2/' '" + tree +
+                                   "/DEBIAN/control' && dpkg-deb --root-owner-group -b '" + tree +
+                                   "' '" + upgrade + "' >/dev/null")
+                  .exit_code,
+              0);
+    const std::string hidden = scratch_.file("hidden");
+    write_file_bytes(hidden, "");
+
+    for (const bool helper : {true, false}) {
+        SCOPED_TRACE(helper ? "purge with deb-systemd-helper" : "purge without deb-systemd-helper");
+        const std::string root = scratch_.file(helper ? "root-helper" : "root-bare");
+        fs::create_directories(root + "/var/lib/dpkg/info");
+        fs::create_directories(root + "/var/lib/dpkg/updates");
+        fs::create_directories(root + "/etc");
+        write_file_bytes(root + "/var/lib/dpkg/status", "");
+        write_file_bytes(root + "/var/lib/dpkg/available", "");
+        const std::string dpkg = "dpkg --root='" + root + "' --log='" + root +
+                                 "/dpkg.log' --force-script-chrootless --force-depends ";
+        const std::string wants = root + "/etc/systemd/system/multi-user.target.wants/oskavelde.service";
+
+        osktest::CommandOutput r = osktest::run_command(dpkg + "-i '" + deb + "' 2>&1");
+        ASSERT_EQ(r.exit_code, 0) << r.out;
+        // The user, without a login, its home the data directory.
+        const std::string user =
+            osktest::run_command("grep '^oskavelde:' '" + root + "/etc/passwd'").out;
+        ASSERT_FALSE(user.empty()) << read_file_bytes(root + "/etc/passwd");
+        EXPECT_NE(user.find(":/var/lib/oskavelde/Kervon:/usr/sbin/nologin\n"), std::string::npos)
+            << user;
+        const unsigned uid = static_cast<unsigned>(std::stoul(user.substr(user.find(":x:") + 3)));
+        EXPECT_GT(uid, 0u);
+        EXPECT_EQ(osktest::run_command("grep -c '^oskavelde:' '" + root + "/etc/group'").out, "1\n");
+        // Its data directory, closed to other users; its parent root's.
+        struct stat st {};
+        ASSERT_EQ(::stat((root + "/var/lib/oskavelde/Kervon").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISDIR(st.st_mode));
+        EXPECT_EQ(st.st_mode & 07777, 0750u);
+        EXPECT_EQ(st.st_uid, uid);
+        ASSERT_EQ(::stat((root + "/var/lib/oskavelde").c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 0u);
+        EXPECT_EQ(st.st_mode & 022, 0u);
+        // Nothing enabled by the package.
+        EXPECT_FALSE(fs::is_symlink(wants));
+
+        r = osktest::run_command("systemctl --root='" + root + "' enable oskavelde.service 2>&1");
+        ASSERT_EQ(r.exit_code, 0) << r.out;
+        ASSERT_TRUE(fs::is_symlink(wants)) << r.out;
+        write_file_bytes(root + "/var/lib/oskavelde/Kervon/kervon.ini", "[System]\n");
+
+        // The upgrade keeps the operator's choice, the user and the data.
+        r = osktest::run_command(dpkg + "-i '" + upgrade + "' 2>&1");
+        ASSERT_EQ(r.exit_code, 0) << r.out;
+        EXPECT_TRUE(fs::is_symlink(wants));
+        EXPECT_EQ(osktest::run_command("grep '^oskavelde:' '" + root + "/etc/passwd'").out, user);
+
+        const std::string purge = dpkg + "--purge oskavelde";
+        r = osktest::run_command(
+            helper ? purge + " 2>&1"
+                   : "unshare -m sh -c \"for t in \\$(which -a deb-systemd-helper); do mount --bind '" +
+                         hidden + "' \\$t || exit 1; done && " + purge + "\" 2>&1");
+        ASSERT_EQ(r.exit_code, 0) << r.out;
+        EXPECT_FALSE(fs::is_symlink(wants)) << "the enable link outlived the purge";
+        EXPECT_FALSE(fs::exists(root + "/var/lib/systemd/deb-systemd-helper-enabled/"
+                                       "oskavelde.service.dsh-also"));
+        EXPECT_FALSE(fs::exists(root + "/usr/lib/systemd/system/oskavelde.service"));
+        // The operator's configuration and the user stay.
+        EXPECT_EQ(read_file_bytes(root + "/var/lib/oskavelde/Kervon/kervon.ini"), "[System]\n");
+        EXPECT_EQ(osktest::run_command("grep '^oskavelde:' '" + root + "/etc/passwd'").out, user);
+    }
+}
+
 // The package's maintainer scripts as dpkg runs them, each in a mount
 // namespace of its own whose /run shows systemd running or not. systemd
-// cannot run here as the init, so systemctl and deb-systemd-invoke are
-// stand-ins early on the PATH that record what the script asks of them.
-TEST_F(Install, MaintainerScriptsReloadSystemdAndStopTheServiceBeforeRemoval) {
+// cannot run here as the init, and the scripts must not change this
+// machine's users, directories or units, so every tool they ask something
+// of is a stand-in early on the PATH that records what it is asked; a tool
+// a case takes away is hidden in that namespace.
+TEST_F(Install, MaintainerScriptsAskForTheUserTheDirectoryAndTheServicesStates) {
     const std::string deb = build_package();
     ASSERT_FALSE(deb.empty());
     const std::string control = scratch_.file("control");
     ASSERT_EQ(osktest::run_command("dpkg-deb -e '" + deb + "' '" + control + "'").exit_code, 0);
     const std::string bin = scratch_.file("bin");
     const std::string calls = scratch_.file("calls");
+    const std::string hidden = scratch_.file("hidden");
+    write_file_bytes(hidden, "");
     fs::create_directory(bin);
-    for (const char *tool : {"systemctl", "deb-systemd-invoke"}) {
+    const char *const tools[] = {"systemctl",        "deb-systemd-invoke", "deb-systemd-helper",
+                                 "systemd-sysusers", "systemd-tmpfiles",   "adduser"};
+    for (const char *tool : tools) {
         write_file_bytes(bin + "/" + tool, std::string("#!/bin/sh\necho \"") + tool +
                                                " $*\" >>'" + calls + "'\n");
         fs::permissions(bin + "/" + tool, fs::perms::owner_all);
     }
 
     const std::string reload = "systemctl --system daemon-reload\n";
+    const std::string made = "systemd-sysusers oskavelde.conf\n"
+                             "systemd-tmpfiles --create oskavelde.conf\n"
+                             "deb-systemd-helper update-state oskavelde.service\n";
+    const std::string restart = "deb-systemd-invoke try-restart oskavelde.service\n";
     const struct {
         const char *script;
-        const char *argument;
+        const char *arguments;
         bool systemd_runs;
         std::string asked;
+        const char *root = "";    // DPKG_ROOT
+        const char *missing = ""; // a tool taken away
     } cases[] = {
-        {"postinst", "configure", true, reload},
-        {"postinst", "configure", false, ""},
-        {"postinst", "abort-remove", true, reload},
+        // First install: the user and its directory; nothing started.
+        {"postinst", "configure", true, made + reload},
+        {"postinst", "configure", false, made},
+        // Upgrade: a running service restarts on the new binary.
+        {"postinst", "configure 2.0", true, made + reload + restart},
+        {"postinst", "configure 2.0", false, made},
+        {"postinst", "abort-upgrade 2.1", true,
+         "deb-systemd-helper update-state oskavelde.service\n" + reload + restart},
+        {"postinst", "abort-remove", true,
+         "deb-systemd-helper update-state oskavelde.service\n" + reload},
+        // Into another root: made there, the running system left alone.
+        {"postinst", "configure 2.0", true,
+         "systemd-sysusers --root=/srv/image oskavelde.conf\n"
+         "systemd-tmpfiles --root=/srv/image --create oskavelde.conf\n"
+         "deb-systemd-helper update-state oskavelde.service\n",
+         "/srv/image"},
+        // Without systemd-sysusers, adduser makes the user.
+        {"postinst", "configure", false,
+         "adduser --system --group --quiet --no-create-home --home /var/lib/oskavelde/Kervon "
+         "oskavelde\n"
+         "systemd-tmpfiles --create oskavelde.conf\n"
+         "deb-systemd-helper update-state oskavelde.service\n",
+         "", "systemd-sysusers"},
         {"prerm", "remove", true, "deb-systemd-invoke stop oskavelde.service\n"},
         {"prerm", "remove", false, ""},
-        {"prerm", "upgrade", true, ""},
+        {"prerm", "remove", true, "", "/srv/image"},
+        {"prerm", "upgrade 2.1", true, ""},
         {"postrm", "remove", true, reload},
-        {"postrm", "purge", true, reload},
         {"postrm", "remove", false, ""},
-        {"postrm", "upgrade", true, ""},
+        {"postrm", "upgrade 2.1", true, ""},
+        // A purge removes the links that enabling made.
+        {"postrm", "purge", true, "deb-systemd-helper purge oskavelde.service\n" + reload},
+        {"postrm", "purge", false, "deb-systemd-helper purge oskavelde.service\n"},
+        {"postrm", "purge", true, "deb-systemd-helper purge oskavelde.service\n", "/srv/image"},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(std::string(c.script) + " " + c.argument +
-                     (c.systemd_runs ? ", systemd running" : ", no systemd"));
+        SCOPED_TRACE(std::string(c.script) + " " + c.arguments +
+                     (c.systemd_runs ? ", systemd running" : ", no systemd") +
+                     (*c.root ? std::string(", DPKG_ROOT=") + c.root : "") +
+                     (*c.missing ? std::string(", no ") + c.missing : ""));
         fs::remove(calls);
-        const std::string run = std::string("mount -t tmpfs none /run && ") +
-                                (c.systemd_runs ? "mkdir -p /run/systemd/system && " : "") +
-                                "PATH='" + bin + "':\"$PATH\" '" + control + "/" + c.script +
-                                "' " + c.argument;
+        std::string run = "mount -t tmpfs none /run && ";
+        if (c.systemd_runs)
+            run += "mkdir -p /run/systemd/system && ";
+        if (*c.missing)
+            run += std::string("for t in \\$(which -a ") + c.missing + ") '" + bin + "/" +
+                   c.missing + "'; do mount --bind '" + hidden + "' \\$t || exit 1; done && ";
+        run += "DPKG_ROOT='" + std::string(c.root) + "' PATH='" + bin + "':\"$PATH\" '" +
+               control + "/" + c.script + "' " + c.arguments;
         const osktest::CommandOutput r =
             osktest::run_command("unshare -m sh -c \"" + run + "\" 2>&1");
         EXPECT_EQ(r.exit_code, 0) << r.out;

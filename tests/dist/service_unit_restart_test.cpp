@@ -18,6 +18,7 @@
 
 #include "tests/support/agent_process.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/unit_file.h"
 
 namespace {
 
@@ -38,13 +39,6 @@ struct RestartRule {
     std::set<int> success_codes, success_signals;
     std::vector<std::string> exec_start; // the program and its arguments
 };
-
-std::string trimmed(const std::string &text) {
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return "";
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 // A signal's number from its name with or without "SIG"; 0 for none.
 int signal_number(const std::string &name) {
@@ -82,23 +76,13 @@ bool add_statuses(const std::string &value, std::set<int> &codes, std::set<int> 
 
 // The [Service] section's restart settings; a failure names the line.
 ::testing::AssertionResult read_rule(const std::string &unit, RestartRule &rule) {
-    std::istringstream lines(unit);
-    std::string line, section;
-    while (std::getline(lines, line)) {
-        line = trimmed(line);
-        if (line.empty() || line[0] == '#' || line[0] == ';')
-            continue;
-        if (line.front() == '[') {
-            section = line;
-            continue;
-        }
-        if (section != "[Service]")
-            continue;
-        const std::size_t equals = line.find('=');
-        if (equals == std::string::npos)
-            return ::testing::AssertionFailure() << "no setting: " << line;
-        const std::string key = trimmed(line.substr(0, equals));
-        const std::string value = trimmed(line.substr(equals + 1));
+    std::vector<osktest::UnitSetting> settings;
+    const ::testing::AssertionResult read = osktest::read_unit_section(unit, "[Service]", settings);
+    if (!read)
+        return read;
+    for (const osktest::UnitSetting &setting : settings) {
+        const std::string &key = setting.key;
+        const std::string &value = setting.value;
         bool ok = true;
         if (key == "Restart") {
             rule.restart = value;
@@ -115,7 +99,7 @@ bool add_statuses(const std::string &value, std::set<int> &codes, std::set<int> 
                 rule.exec_start.push_back(word);
         }
         if (!ok)
-            return ::testing::AssertionFailure() << "unknown exit status in: " << line;
+            return ::testing::AssertionFailure() << "unknown exit status in: " << key << "=" << value;
     }
     if (rule.exec_start.empty())
         return ::testing::AssertionFailure() << "no ExecStart=";

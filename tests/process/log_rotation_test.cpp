@@ -2,7 +2,9 @@
 // output, with the rules that the install ships (read from their file,
 // so the test and the package cannot drift apart): the rename leaves the rotated file as it was,
 // the agent's next messages land in a fresh debugsnmp.log, and the two files together hold every
-// message the console got, in order.
+// message the console got, in order. The rules rotate as the user that
+// owns the data directory under the systemd unit; user nobody, owning the
+// test's data directory, stands in for it.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -27,20 +29,12 @@ using osktest::occurrences;
 
 constexpr std::uint16_t kDevice = 36;
 constexpr const char *kShippedLogPath = "/var/lib/oskavelde/Kervon/debugsnmp.log";
+constexpr const char *kShippedRotationUser = "su oskavelde oskavelde";
+constexpr unsigned kNobody = 65534;
 
 // The logrotate rules that the install ships.
 std::string shipped_stanza() {
     return read_file_bytes(std::string(OSK_SOURCE_DIR) + "/dist/oskavelde.logrotate");
-}
-
-// The file's text as the console got it: the file writes each line feed
-// as CR LF.
-std::string as_console(const std::string &file) {
-    std::string text;
-    for (std::size_t i = 0; i < file.size(); ++i)
-        if (!(file[i] == '\r' && i + 1 < file.size() && file[i + 1] == '\n'))
-            text += file[i];
-    return text;
 }
 
 long file_size(const std::string &path) {
@@ -58,6 +52,13 @@ TEST_F(LogRotation, ShippedRulesRotateWithoutLosingOrMisplacingAMessage) {
     const std::string log = agent_.data_file("debugsnmp.log");
     const std::string rotated = log + ".1";
     stanza.replace(path_at, std::string(kShippedLogPath).size(), log);
+    const std::size_t user_at = stanza.find(kShippedRotationUser);
+    ASSERT_NE(user_at, std::string::npos) << stanza;
+    stanza.replace(user_at, std::string(kShippedRotationUser).size(), "su nobody nogroup");
+    const std::string data = agent_.dir().file("Kervon");
+    ASSERT_EQ(::chown(data.c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::chmod(data.c_str(), 0750), 0);
+    ASSERT_EQ(::chmod(agent_.dir().path().c_str(), 0711), 0);
     const std::string conf = agent_.dir().file("logrotate.conf");
     write_file_bytes(conf, stanza);
 
@@ -98,7 +99,7 @@ TEST_F(LogRotation, ShippedRulesRotateWithoutLosingOrMisplacingAMessage) {
     EXPECT_EQ(osktest::lines_with(fresh_lines, "StopService-end"), 1u) << fresh;
     EXPECT_EQ(osktest::lines_with(fresh_lines, "Detected system: "), 0u) << fresh;
     // Nothing lost, nothing twice, nothing out of order.
-    EXPECT_EQ(as_console(read_file_bytes(rotated) + fresh), agent_.out());
+    EXPECT_EQ(osktest::from_log(read_file_bytes(rotated) + fresh), agent_.out());
 }
 
 } // namespace

@@ -14,6 +14,8 @@ class ConsoleCapture {
     // Everything written since the start or the last clear().
     std::string text() const;
     void clear();
+    // The file behind the console.
+    int fd() const { return fd_; }
 
   private:
     int fd_;

@@ -2,7 +2,8 @@
 // in the console text or the debug log file; that output split at line
 // feeds, with the carriage returns that "\n\r" messages and the file's
 // text mode add taken out, and the lines that hold a text found, counted
-// and put in order; and a message as the text-mode log file holds it.
+// and put in order; and a message as the text-mode log file holds it, and
+// the file's text as the console got it.
 #pragma once
 
 #include <cstddef>
@@ -31,6 +32,15 @@ inline std::string in_log(const std::string &text) {
         out += c;
     }
     return out;
+}
+
+// The text-mode log file's text as the console got it: each CR LF as LF.
+inline std::string from_log(const std::string &file) {
+    std::string text;
+    for (std::size_t i = 0; i < file.size(); ++i)
+        if (!(file[i] == '\r' && i + 1 < file.size() && file[i + 1] == '\n'))
+            text += file[i];
+    return text;
 }
 
 inline std::vector<std::string> debug_lines(const std::string &text) {
