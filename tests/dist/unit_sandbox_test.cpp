@@ -5,7 +5,9 @@
 // and /var/tmp (PrivateTmp=), the home directories hidden (ProtectHome=), a
 // /dev of pseudo devices and /dev/log (PrivateDevices=), /proc showing only
 // the agent's own process (ProcSubset=pid, ProtectProc=invisible), the
-// state directory from StateDirectory= with its mode and owner, and the
+// state directory from StateDirectory= with its mode and owner, the binary
+// where an install puts it (so that the build's own folder, which may lie
+// under a hidden /tmp or /root, need not be reached), and the
 // agent run with the unit's environment and arguments as an unprivileged
 // user (user nobody stands in for the unit's user, which this machine
 // lacks) with no capabilities and no new privileges. It polls a UPS of
@@ -45,6 +47,9 @@ namespace fs = std::filesystem;
 
 // The user and group that stand in for the unit's.
 constexpr unsigned kNobody = 65534;
+// Where the sandbox shows the agent's binary: the ExecStart of an install
+// to the default prefix.
+constexpr const char *kInstalledBinary = "/usr/local/bin/oskavelde";
 constexpr std::uint16_t kDevice = 3;
 
 // The body of the quoted text that starts at or after from, and the
@@ -205,8 +210,13 @@ class UnitSandbox : public osktest::AgentWithUps, public ::testing::WithParamInt
     // mounts' sources, data the folder that becomes the state directory.
     std::string sandbox_script(const std::string &work, const std::string &data,
                                const std::string &system_log, const std::string &state_dir,
-                               const std::string &caps, const std::vector<std::string> &command) const {
+                               const std::string &binary, const std::string &caps,
+                               const std::vector<std::string> &command) const {
         std::string s = "set -e\nmount --make-rprivate /\n";
+        // The build's binary in an installed agent's place, in a folder of
+        // the namespace's own, before the build's folder may be hidden.
+        s += "mount -t tmpfs -o mode=0755 tmpfs '" + fs::path(kInstalledBinary).parent_path().string() +
+             "'\ntouch '" + kInstalledBinary + "'\nmount --bind '" + binary + "' '" + kInstalledBinary + "'\n";
         // A /dev of pseudo devices with the test's system log at /dev/log,
         // as PrivateDevices= makes it (without that setting the agent would
         // see the machine's /dev, where /dev/log is the journal's socket).
@@ -297,14 +307,14 @@ TEST_P(UnitSandbox, AgentRunsAsTheUnitRunsIt) {
     ASSERT_TRUE(system_log.bound());
     const std::string trace_file = agent_.dir().file("trace.txt");
 
-    std::vector<std::string> command{binary};
+    std::vector<std::string> command{kInstalledBinary};
     command.insert(command.end(), exec_start.begin() + 1, exec_start.end());
     const std::string caps = c.bind_capability ? "--inh-caps=-all,+net_bind_service "
                                                  "--ambient-caps=-all,+net_bind_service "
                                                  "--bounding-set=-all,+net_bind_service"
                                                : "--inh-caps=-all --bounding-set=-all";
     const std::string script =
-        sandbox_script(work, data, work + "/log", state_dir, caps, command);
+        sandbox_script(work, data, work + "/log", state_dir, binary, caps, command);
     std::vector<std::string> args{"-m", "sh", "-c", script};
     if (traced) {
         args.insert(args.begin(), {"-f", "-qq", "-s", "4096", "-o", trace_file, "unshare"});
@@ -328,7 +338,7 @@ TEST_P(UnitSandbox, AgentRunsAsTheUnitRunsIt) {
             [&] {
                 std::istringstream listed(read_file_bytes(children));
                 for (long child; listed >> child;)
-                    if (fs::read_symlink("/proc/" + std::to_string(child) + "/exe", error_) == binary) {
+                    if (fs::equivalent("/proc/" + std::to_string(child) + "/exe", binary, error_)) {
                         pid = static_cast<pid_t>(child);
                         return true;
                     }
@@ -366,8 +376,8 @@ TEST_P(UnitSandbox, AgentRunsAsTheUnitRunsIt) {
     if (!traced)
         return;
     bool found_exec = false;
-    const Trace trace = read_trace(read_file_bytes(trace_file), binary, found_exec);
-    ASSERT_TRUE(found_exec) << "no execve of " << binary << " in the trace";
+    const Trace trace = read_trace(read_file_bytes(trace_file), kInstalledBinary, found_exec);
+    ASSERT_TRUE(found_exec) << "no execve of " << kInstalledBinary << " in the trace";
     const std::set<std::string> allowed = allowed_calls(osktest::unit_values(settings_, "SystemCallFilter"));
     ASSERT_FALSE(allowed.empty()) << "no SystemCallFilter= in the unit, or no systemd-analyze";
     for (const std::string &call : trace.calls)
